@@ -1,0 +1,10 @@
+// The identifiers of the main window's controls. 3 is not used.
+#pragma once
+
+enum ControlNumber : int {
+    kListBoxControl = 0,
+    kClearButtonControl = 1,
+    kDecodeButtonControl = 2,
+    kFilterCheckBoxControl = 4,
+    kCharsetCheckBoxControl = 5,
+};

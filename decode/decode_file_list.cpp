@@ -1,0 +1,3 @@
+#include "decode/decode_file_list.h"
+
+void DecodeFileList(HWND, HWND) {}

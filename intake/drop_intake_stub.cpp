@@ -1,0 +1,8 @@
+#include "intake/drop_intake.h"
+
+bool RegisterDropTarget(HWND, DropTargetKind)
+{
+    return false;
+}
+
+void HandleListDrop(const void*, HWND, HWND) {}

@@ -1,0 +1,82 @@
+#include "intake/path_probes.h"
+
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(SizeProbe, NamesWhatThePathHolds)
+{
+    TempFolder folder;
+    WriteBytes(folder.Join(L"empty.htm"), "");
+    WriteBytes(folder.Join(L"five.htm"), "12345");
+    MakeFolders(folder.Join(L"sub"));
+
+    EXPECT_EQ(SizeProbe(L""), kSizeProbeNothing);
+    EXPECT_EQ(SizeProbe(folder.Join(L"empty.htm")), 0);
+    EXPECT_EQ(SizeProbe(folder.Join(L"five.htm")), 5);
+    EXPECT_EQ(SizeProbe(folder.Join(L"missing.htm")), kSizeProbeNothing);
+    EXPECT_EQ(SizeProbe(folder.Join(L"sub")), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(folder.Join(L"sub\\\\\\")), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(L"C:"), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(L"C:\\"), kSizeProbeFolder);
+}
+
+TEST(SizeProbe, MissingDriveIsNothing)
+{
+    wchar_t letter = 0;
+    DWORD drives = GetLogicalDrives();
+    for (wchar_t c = L'Q'; c <= L'Y' && !letter; ++c)
+        if (!(drives & (1u << (c - L'A'))))
+            letter = c;
+    ASSERT_NE(letter, 0);
+    EXPECT_EQ(SizeProbe(std::wstring{letter, L':'}), kSizeProbeNothing);
+    EXPECT_EQ(SizeProbe(std::wstring{letter, L':', L'\\'}), kSizeProbeNothing);
+}
+
+TEST(SizeProbe, LongPathIsProbedByItsFirst260Characters)
+{
+    TempFolder folder;
+    std::wstring name = folder.Join(L"");
+    name.append(MAX_PATH - name.size(), L'x');
+    ASSERT_EQ(name.size(), static_cast<size_t>(MAX_PATH));
+    MakeFolders(name.substr(0, name.size()));
+    EXPECT_EQ(SizeProbe(name + L"\\whatever-follows.htm"), kSizeProbeFolder);
+}
+
+struct ExtensionCase {
+    const char* name;
+    const wchar_t* path;
+    const wchar_t* extension;
+    bool html;
+};
+
+class ExtensionPartTest : public testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(ExtensionPartTest, FindsTheTextAfterTheLastDot)
+{
+    const ExtensionCase& c = GetParam();
+    EXPECT_EQ(std::wstring(ExtensionPart(c.path)), c.extension);
+    EXPECT_EQ(HasHtmlExtension(c.path), c.html);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExtensionPartTest,
+                         testing::Values(ExtensionCase{"UpperHtml", L"C:\\web\\PAGE.HTML", L"HTML", true},
+                                         ExtensionCase{"MixedHtml", L"C:\\web\\index.Html", L"Html", true},
+                                         ExtensionCase{"UpperHtm", L"C:\\web\\PAGE.HTM", L"HTM", true},
+                                         ExtensionCase{"DoubleExtension", L"archive.htm.bak", L"bak", false},
+                                         ExtensionCase{"DotNameWhole", L".htm", L"", false},
+                                         ExtensionCase{"DotNameAfterBackslash", L"C:\\web\\.htm", L"", false},
+                                         ExtensionCase{"DotNameAfterSlash", L"C:/web/.htm", L"", false},
+                                         ExtensionCase{"DotInFolderOnly", L"C:\\web.d\\noext", L"", false},
+                                         ExtensionCase{"DotBeforeSpace", L"C:\\my.web\\page name", L"", false},
+                                         ExtensionCase{"TrailingDot", L"C:\\web\\page.", L"", false},
+                                         ExtensionCase{"Shtml", L"C:\\web\\page.shtml", L"shtml", false},
+                                         ExtensionCase{"QuoteEndsExtension", L"page.htm\"tail", L"htm", true},
+                                         ExtensionCase{"EmptyPath", L"", L"", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
