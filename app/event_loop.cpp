@@ -1,0 +1,83 @@
+#include "app/event_loop.h"
+
+#include "app/commands.h"
+#include "decode/decode_file_list.h"
+#include "intake/drop_intake.h"
+#include "ui/focus.h"
+#include "ui/main_window.h"
+
+namespace {
+
+constexpr int kDeleteCommand = 9;
+
+bool IsModifierHeld()
+{
+    return GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+}
+
+// Accelerators only while the main window is active, so that a message box
+// or another top-level window of the thread keeps its own keys.
+bool TranslateMainWindowKey(MSG& message)
+{
+    HWND active = GetActiveWindow();
+    if (active && IsModifierHeld())
+        ShowKeyboardCues(active);
+    HWND mainWindow = MainWindow();
+    if (!active || active != mainWindow)
+        return false;
+    if (!TranslateAcceleratorW(mainWindow, MainWindowAccelerators(), &message))
+        return false;
+    ShowKeyboardCues(active);
+    return true;
+}
+
+void RunControlCommand(int control)
+{
+    switch (control) {
+    case kClearButtonControl: ClearFileList(MainWindowControl(kListBoxControl)); break;
+    case kDecodeButtonControl:
+        DecodeFileList(MainWindowControl(kListBoxControl), MainWindowControl(kCharsetCheckBoxControl));
+        break;
+    }
+}
+
+} // namespace
+
+EventKind WaitForEvent()
+{
+    EventKind kind = TakeEvent();
+    if (kind != EventKind::None)
+        return kind;
+
+    MSG message;
+    // -1 only for an invalid window filter, which a null filter cannot be;
+    // WM_QUIT is never posted, as the program ends by its close event.
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0)
+        return EventKind::None;
+    if (!TranslateMainWindowKey(message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return EventKind::None;
+}
+
+void RunEventLoop()
+{
+    for (;;) {
+        switch (WaitForEvent()) {
+        case EventKind::Shortcut:
+            if (CurrentEventSource() == kDeleteCommand)
+                DeleteSelectedEntries(MainWindowControl(kListBoxControl));
+            break;
+        // A drop anywhere on the window adds its files, as a drop on the list does.
+        case EventKind::ListDrop:
+        case EventKind::WindowDrop:
+            HandleListDrop(CurrentEventData(), MainWindowControl(kListBoxControl),
+                           MainWindowControl(kFilterCheckBoxControl));
+            break;
+        case EventKind::Control: RunControlCommand(CurrentEventSource()); break;
+        case EventKind::Close: return;
+        default: break;
+        }
+    }
+}

@@ -1,0 +1,235 @@
+#include "ui/main_window.h"
+
+#include "app/event_queue.h"
+#include "intake/drop_intake.h"
+#include "ui/controls.h"
+#include "ui/focus.h"
+#include "ui/list_box_mouse.h"
+#include "ui/tooltips.h"
+
+#include <ole2.h>
+#include <windowsx.h>
+
+#include <cwchar>
+#include <iterator>
+
+namespace {
+
+constexpr int kWindowNumber = 0;
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+constexpr int kClientWidth = 970;
+constexpr int kClientHeight = 520;
+constexpr int kMaxTipWidth = 300;
+
+// Command numbers. The focus commands are carried out by the message
+// handling itself; every other command becomes a shortcut event.
+constexpr WORD kFocusNextCommand = 64001;
+constexpr WORD kFocusPreviousCommand = 64002;
+constexpr WORD kDeleteCommand = 9;
+
+// Tab and Shift+Tab first; the Delete entry is appended once the window is
+// complete. An entry without FSHIFT, FCONTROL or FALT matches only with none
+// of them held, so Shift+Delete and Ctrl+Delete reach the focused control.
+constexpr ACCEL kAccelerators[] = {
+    {FVIRTKEY | FNOINVERT, VK_TAB, kFocusNextCommand},
+    {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, kFocusPreviousCommand},
+    {FVIRTKEY | FNOINVERT, VK_DELETE, kDeleteCommand},
+};
+constexpr int kTabAccelerators = 2;
+
+wchar_t className[32] = L"";
+HWND mainWindow = nullptr;
+HWND controls[kCharsetCheckBoxControl + 1] = {};
+HACCEL accelerators = nullptr;
+// Messages received before the tooltips can ask (creation, first showing)
+// skip the tip text supply.
+bool tipTextSupplyInstalled = false;
+
+void ReplaceAccelerators(int count)
+{
+    if (accelerators)
+        DestroyAcceleratorTable(accelerators);
+    accelerators = CreateAcceleratorTableW(const_cast<ACCEL*>(kAccelerators), count);
+}
+
+bool IsControlWindow(HWND window)
+{
+    for (HWND control : controls)
+        if (control && control == window)
+            return true;
+    return false;
+}
+
+// Message handlers, one per message.
+
+void OnCommand(HWND window, int id, HWND control, UINT code)
+{
+    if (control) {
+        if (!IsControlWindow(control))
+            return;
+        if (control == controls[kListBoxControl]) {
+            if (code == LBN_SELCHANGE || code == LBN_DBLCLK)
+                PostEvent(EventKind::Control, kListBoxControl, window, code, nullptr, nullptr);
+            return;
+        }
+        PostEvent(EventKind::Control, GetDlgCtrlID(control), window, code, nullptr, nullptr);
+        return;
+    }
+    const bool fromAccelerator = code == 1;
+    if (fromAccelerator && id == kFocusNextCommand)
+        MoveFocus(window, FocusDirection::Next);
+    else if (fromAccelerator && id == kFocusPreviousCommand)
+        MoveFocus(window, FocusDirection::Previous);
+    else
+        PostEvent(EventKind::Shortcut, static_cast<WORD>(id), window, code, nullptr, nullptr);
+}
+
+void OnClose(HWND window)
+{
+    // The window stays; the event loop ends and the shut-down destroys it.
+    PostEvent(EventKind::Close, 0, window, 0, nullptr, nullptr);
+}
+
+LRESULT OnActivate(HWND window, UINT state)
+{
+    const bool active = state != WA_INACTIVE;
+    RememberFocusAcrossActivation(window, active);
+    PostEvent(active ? EventKind::Activate : EventKind::Deactivate, 0, window, state, nullptr, nullptr);
+    // Not passed on: DefWindowProcW would give the focus to the main window
+    // itself on activation.
+    return 1;
+}
+
+BOOL CALLBACK ForwardSysColorChange(HWND child, LPARAM)
+{
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
+void OnSysColorChange(HWND window)
+{
+    EnumChildWindows(window, ForwardSysColorChange, 0);
+}
+
+// Events that the loop ignores, raised for the messages that carry them.
+void PostIgnoredEvent(HWND window, EventKind kind, UINT message)
+{
+    PostEvent(kind, 0, window, message, nullptr, nullptr);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (tipTextSupplyInstalled && SupplyTipText(window, message, wParam, lParam))
+        return 0;
+
+    switch (message) {
+        HANDLE_MSG(window, WM_COMMAND, OnCommand);
+        HANDLE_MSG(window, WM_CLOSE, OnClose);
+    case WM_ACTIVATE: return OnActivate(window, LOWORD(wParam));
+    case WM_SYSCOLORCHANGE: OnSysColorChange(window); break;
+    case WM_ERASEBKGND: PostIgnoredEvent(window, EventKind::EraseBackground, message); break;
+    case WM_MOVE: PostIgnoredEvent(window, EventKind::Move, message); return 0;
+    case WM_SIZE: PostIgnoredEvent(window, EventKind::Size, message); return 0;
+    case WM_TIMER: PostIgnoredEvent(window, EventKind::Timer, message); return 0;
+    case WM_LBUTTONUP: PostIgnoredEvent(window, EventKind::LeftButtonUp, message); return 0;
+    case WM_RBUTTONUP: PostIgnoredEvent(window, EventKind::RightButtonUp, message); return 0;
+    case WM_LBUTTONDBLCLK: PostIgnoredEvent(window, EventKind::LeftButtonDoubleClick, message); return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance, HICON icon, HCURSOR cursor)
+{
+    swprintf(className, std::size(className), L"WindowClass_%d", kWindowNumber);
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = icon;
+    windowClass.hCursor = cursor;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    return RegisterClassW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance)
+{
+    // The client area is fixed; the outer size follows from the frame.
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    return CreateWindowExW(0, className, L"Tolvane", kWindowStyle, 0, 0, frame.right - frame.left,
+                           frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+}
+
+void CreateControl(ControlNumber number, HFONT font)
+{
+    controls[number] = CreateMainWindowControl(mainWindow, number, font);
+}
+
+} // namespace
+
+bool SetUpMainWindow(HICON icon, HCURSOR cursor, HFONT font)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    RegisterMainWindowClass(instance, icon, cursor);
+    mainWindow = CreateMainWindow(instance);
+    if (!mainWindow)
+        return false;
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    ReplaceAccelerators(kTabAccelerators);
+    tipTextSupplyInstalled = true;
+
+    // The creation order is the child order, and so the tab order.
+    CreateControl(kListBoxControl, font);
+    if (HWND list = controls[kListBoxControl]) {
+        AttachListBoxMouseHandling(list);
+        RegisterDropTarget(list, DropTargetKind::Control);
+    }
+    CreateControl(kClearButtonControl, font);
+    CreateControl(kDecodeButtonControl, font);
+    CreateControl(kFilterCheckBoxControl, font);
+    CreateControl(kCharsetCheckBoxControl, font);
+
+    for (ControlNumber number : kControlCreationOrder)
+        if (HWND control = controls[number])
+            CreateControlTooltip(mainWindow, control, kMaxTipWidth);
+
+    RegisterDropTarget(mainWindow, DropTargetKind::Window);
+    ReplaceAccelerators(std::size(kAccelerators));
+    return true;
+}
+
+HWND MainWindow()
+{
+    return mainWindow;
+}
+
+HWND MainWindowControl(ControlNumber number)
+{
+    return number >= 0 && number < static_cast<int>(std::size(controls)) ? controls[number] : nullptr;
+}
+
+HACCEL MainWindowAccelerators()
+{
+    return accelerators;
+}
+
+void CloseMainWindow()
+{
+    if (mainWindow) {
+        // The registrations hold references to the drop targets; destroying
+        // the windows alone would leave them behind.
+        if (HWND list = controls[kListBoxControl])
+            RevokeDragDrop(list);
+        RevokeDragDrop(mainWindow);
+        DestroyWindow(mainWindow);
+    }
+    mainWindow = nullptr;
+    for (HWND& control : controls)
+        control = nullptr;
+    tipTextSupplyInstalled = false;
+    UnregisterClassW(className, GetModuleHandleW(nullptr));
+    if (accelerators)
+        DestroyAcceleratorTable(accelerators);
+    accelerators = nullptr;
+}
