@@ -1,0 +1,130 @@
+#include "box_reader.h"
+
+#include "base/file_list.h"
+
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;
+
+struct Search {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wstring_view(className) == L"#32770" && IsWindowVisible(window)) {
+        reinterpret_cast<Search*>(param)->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[8192] = {};
+    GetWindowTextW(window, text, 8192);
+    return text;
+}
+
+std::wstring BoxText(HWND box)
+{
+    wchar_t text[16384] = {};
+    GetDlgItemTextW(box, kMessageTextId, text, 16384);
+    return text;
+}
+
+LRESULT CALLBACK RunWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+constexpr wchar_t kRunWindowClass[] = L"TolvaneDecodeTestWindow";
+
+} // namespace
+
+BoxReader::BoxReader(WhileShown whileShown)
+    : thread_(GetCurrentThreadId()), whileShown_(std::move(whileShown)), watcher_([this] { Watch(); })
+{
+}
+
+BoxReader::~BoxReader()
+{
+    stop_ = true;
+    watcher_.join();
+}
+
+std::vector<ShownBox> BoxReader::Boxes()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boxes_;
+}
+
+void BoxReader::Watch()
+{
+    while (!stop_) {
+        Search search;
+        EnumThreadWindows(thread_, FindDialog, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) {
+            Sleep(5);
+            continue;
+        }
+        HWND box = search.found;
+        ShownBox shown{WindowText(box), BoxText(box), GetWindow(box, GW_OWNER)};
+        if (whileShown_)
+            whileShown_(box, shown);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            boxes_.push_back(shown);
+        }
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        // The same box must not be read twice.
+        for (int wait = 0; wait < 2000 && IsWindow(box) && IsWindowVisible(box); ++wait)
+            Sleep(5);
+    }
+}
+
+RunWindow::RunWindow()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = RunWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kRunWindowClass;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    RegisterClassW(&windowClass); // fails harmlessly when already registered
+    frame_ = CreateWindowExW(0, kRunWindowClass, L"Tolvane test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500, 400,
+                             nullptr, nullptr, windowClass.hInstance, nullptr);
+    list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"ListBox", nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_EXTENDEDSEL,
+                            10, 10, 460, 280, frame_, reinterpret_cast<HMENU>(0), windowClass.hInstance, nullptr);
+    check_ = CreateWindowExW(0, L"Button", L"delete charset UTF-8", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 300,
+                             200, 24, frame_, reinterpret_cast<HMENU>(5), windowClass.hInstance, nullptr);
+    SetForegroundWindow(frame_);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+RunWindow::~RunWindow()
+{
+    DestroyWindow(frame_);
+}
+
+void RunWindow::ListPaths(const std::vector<std::wstring>& topFirst)
+{
+    for (auto path = topFirst.rbegin(); path != topFirst.rend(); ++path)
+        FileListInsertTop(list_, path->c_str());
+}
+
+void RunWindow::TickCharset(bool ticked)
+{
+    SendMessageW(check_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::vector<std::wstring> Describe(const std::vector<ShownBox>& boxes)
+{
+    std::vector<std::wstring> lines;
+    for (const ShownBox& box : boxes)
+        lines.push_back(box.title + L"|" + box.text);
+    return lines;
+}

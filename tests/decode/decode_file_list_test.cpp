@@ -1,0 +1,269 @@
+#include "decode/decode_file_list.h"
+
+#include "base/file_list.h"
+#include "box_reader.h"
+#include "file_faults.h"
+#include "support/temp_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing::ElementsAre;
+
+const std::wstring kDone = L"Info|Done!";
+
+std::wstring OpenError(const std::wstring& path)
+{
+    return L"Error!|Error opening: " + path;
+}
+
+std::wstring WriteError(const std::wstring& path)
+{
+    return L"Error!|Error writing file: " + path;
+}
+
+std::wstring NotUtf8(const std::vector<std::wstring>& paths, size_t more = 0)
+{
+    std::wstring text = L"Error!|Not UTF-8, left unchanged:";
+    for (const std::wstring& path : paths)
+        text += L"\n" + path;
+    if (more)
+        text += L"\n... and " + std::to_wstring(more) + L" more";
+    return text;
+}
+
+// Runs the Decode command on the window's list and gives the boxes it showed.
+std::vector<std::wstring> Decode(RunWindow& window)
+{
+    BoxReader reader;
+    DecodeFileList(window.List(), window.CharsetCheckBox());
+    return Describe(reader.Boxes());
+}
+
+class DecodeFileListTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) && GetSystemMetrics(SM_CXSCREEN) == 0)
+            GTEST_SKIP() << "needs a display";
+    }
+
+    std::wstring File(const wchar_t* name, const std::string& bytes)
+    {
+        std::wstring path = folder_.Join(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    TempFolder folder_;
+    RunWindow window_;
+};
+
+TEST_F(DecodeFileListTest, EmptyListShowsOnlyDone)
+{
+    EXPECT_THAT(Decode(window_), ElementsAre(kDone));
+}
+
+// Top first: newest drops stand at the top and are converted first; every
+// file that cannot be read is named in its own box, in list order.
+TEST_F(DecodeFileListTest, EachUnreadableEntryHasItsBoxInListOrder)
+{
+    std::wstring first = File(L"first.htm", "<p>caf\xC3\xA9</p>");
+    std::wstring missing = folder_.Join(L"missing.htm");
+    std::wstring subfolder = folder_.Join(L"sub");
+    MakeFolders(subfolder);
+    std::wstring empty = File(L"empty.htm", "");
+    std::wstring huge = folder_.Join(L"huge.htm");
+    WriteSparse(huge, "caf\xC3\xA9", 0x80000000LL);
+    std::wstring held = File(L"held.htm", "caf\xC3\xA9");
+    std::wstring last = File(L"last.txt", "na\xC3\xAFve");
+    window_.ListPaths({first, missing, subfolder, empty, huge, held, last});
+
+    std::vector<std::wstring> boxes;
+    {
+        HeldOpenFile holder(held);
+        ASSERT_TRUE(holder.IsHeld());
+        boxes = Decode(window_);
+    }
+    EXPECT_THAT(boxes, ElementsAre(OpenError(missing), OpenError(subfolder), OpenError(empty), OpenError(huge),
+                                   OpenError(held), kDone));
+    EXPECT_EQ(ReadBytes(first).size(), 11u);
+    EXPECT_EQ(ReadBytes(last).size(), 5u);
+    EXPECT_EQ(ReadBytes(held), "caf\xC3\xA9");
+    EXPECT_EQ(FileSize(empty), 0);
+    EXPECT_EQ(FileSize(huge), 0x80000000LL);
+    EXPECT_EQ(ReadHead(huge, 5), "caf\xC3\xA9");
+    EXPECT_EQ(FileListCount(window_.List()), 7) << "the run leaves the list as it was";
+}
+
+TEST_F(DecodeFileListTest, FilesNotInUtf8AreNamedTogetherBeforeDone)
+{
+    std::wstring latin = File(L"latin.htm", "caf\xE9");
+    std::wstring good = File(L"good.htm", "caf\xC3\xA9");
+    std::wstring cut = File(L"cut.htm", "abc\xE2\x82");
+    std::wstring missing = folder_.Join(L"missing.htm");
+    window_.ListPaths({latin, good, missing, cut});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(OpenError(missing), NotUtf8({latin, cut}), kDone));
+    EXPECT_EQ(ReadBytes(latin), "caf\xE9");
+    EXPECT_EQ(ReadBytes(cut), "abc\xE2\x82");
+    EXPECT_EQ(ReadBytes(good).size(), 4u);
+}
+
+TEST_F(DecodeFileListTest, DecodingTwiceConvertsOnlyOnce)
+{
+    const std::string page = "<p>caf\xC3\xA9 \xE4\xB8\xAD</p>";
+    std::wstring accented = File(L"accented.htm", page);
+    std::wstring ascii = File(L"ascii.htm", "<p>plain</p>");
+    window_.ListPaths({accented, ascii});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(kDone));
+    std::string once = ReadBytes(accented);
+    EXPECT_NE(once, page);
+    EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8({accented}), kDone));
+    EXPECT_EQ(ReadBytes(accented), once);
+    EXPECT_EQ(ReadBytes(ascii), "<p>plain</p>");
+}
+
+TEST_F(DecodeFileListTest, AtMostThirtyFilesAreNamed)
+{
+    std::vector<std::wstring> paths;
+    for (int k = 0; k < 33; ++k)
+        paths.push_back(File((L"latin" + std::to_wstring(k) + L".htm").c_str(), "caf\xE9"));
+    window_.ListPaths(paths);
+
+    std::vector<std::wstring> shown(paths.begin(), paths.begin() + 30);
+    EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8(shown, 3), kDone));
+}
+
+TEST_F(DecodeFileListTest, CharsetOptionIsHandedOnToEveryFile)
+{
+    const std::string page = "<meta charset=\"utf-8\"><p>x</p>";
+    std::wstring a = File(L"a.htm", page);
+    std::wstring b = File(L"b.htm", page);
+    window_.ListPaths({a, b});
+
+    window_.TickCharset(false);
+    EXPECT_THAT(Decode(window_), ElementsAre(kDone));
+    EXPECT_EQ(ReadBytes(a), page);
+    window_.TickCharset(true);
+    EXPECT_THAT(Decode(window_), ElementsAre(kDone));
+    EXPECT_EQ(ReadBytes(a), "<meta \"><p>x</p>");
+    EXPECT_EQ(ReadBytes(b), "<meta \"><p>x</p>");
+}
+
+TEST_F(DecodeFileListTest, HiddenFileIsConverted)
+{
+    std::wstring hidden = File(L"hidden.htm", "<p>\xC3\xA9</p>");
+    ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    window_.ListPaths({hidden});
+    EXPECT_THAT(Decode(window_), ElementsAre(kDone));
+    EXPECT_EQ(ReadBytes(hidden).size(), 8u);
+}
+
+// Needs an unprivileged user: as root Wine opens a read-only file for writing.
+TEST_F(DecodeFileListTest, ReadOnlyMiddleFileIsReportedAndTheRunGoesOn)
+{
+    std::wstring top = File(L"top.htm", "caf\xC3\xA9");
+    std::wstring middle = File(L"middle.htm", "caf\xC3\xA9");
+    std::wstring bottom = File(L"bottom.htm", "caf\xC3\xA9");
+    ASSERT_TRUE(SetFileAttributesW(middle.c_str(), FILE_ATTRIBUTE_READONLY));
+    if (CanOpenForWriting(middle))
+        GTEST_SKIP() << "a read-only file opens for writing here (root): run as an unprivileged user";
+    window_.ListPaths({top, middle, bottom});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(WriteError(middle), kDone));
+    EXPECT_EQ(ReadBytes(top).size(), 4u);
+    EXPECT_EQ(ReadBytes(middle), "caf\xC3\xA9");
+    EXPECT_EQ(ReadBytes(bottom).size(), 4u);
+}
+
+// Needs a small full drive, named in TOLVANE_TEST_FULL_DRIVE (for example
+// "R:"). The file is sparse: its converted text needs room the drive does
+// not have, so the write fails after the open has emptied the file.
+TEST_F(DecodeFileListTest, WriteOnFullDiskPutsTheOriginalBack)
+{
+    std::wstring drive = Environment(L"TOLVANE_TEST_FULL_DRIVE");
+    if (drive.empty())
+        GTEST_SKIP() << "needs TOLVANE_TEST_FULL_DRIVE, a small full drive";
+    std::wstring path = drive + L"\\full.htm";
+    const std::string head = "<p>caf\xC3\xA9</p>";
+    constexpr LONGLONG kSize = 1 << 20;
+    WriteSparse(path, head, kSize);
+    std::wstring after = drive + L"\\after.htm";
+    WriteBytes(after, "caf\xC3\xA9");
+    window_.ListPaths({path, after});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(WriteError(path), kDone));
+    std::string original = head + std::string(kSize - head.size(), '\0');
+    EXPECT_EQ(ReadBytes(path), original);
+    EXPECT_EQ(ReadBytes(after).size(), 4u) << "the run goes on after the failure";
+    DeleteFileW(path.c_str());
+    DeleteFileW(after.c_str());
+}
+
+// Needs a process that cannot take 2 GiB, marked by TOLVANE_TEST_MEMORY_LIMITED.
+TEST_F(DecodeFileListTest, FileTooLargeForMemoryIsReportedAndUntouched)
+{
+    if (Environment(L"TOLVANE_TEST_MEMORY_LIMITED").empty())
+        GTEST_SKIP() << "needs a memory-limited process (TOLVANE_TEST_MEMORY_LIMITED)";
+    std::wstring large = folder_.Join(L"large.htm");
+    WriteSparse(large, "caf\xC3\xA9", 0x7FFFFFFFLL);
+    std::wstring small = File(L"small.htm", "caf\xC3\xA9");
+    window_.ListPaths({large, small});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(L"Error!|Not enough memory, left unchanged: " + large, kDone));
+    EXPECT_EQ(FileSize(large), 0x7FFFFFFFLL);
+    EXPECT_EQ(ReadHead(large, 5), "caf\xC3\xA9");
+    EXPECT_EQ(ReadBytes(small).size(), 4u);
+}
+
+// The box stands above the program: owned by the foreground window, every
+// other window of the thread disabled and no longer topmost while it shows.
+TEST_F(DecodeFileListTest, BoxIsOwnedAndSetsTheOtherWindowsAside)
+{
+    RunWindow other;
+    HWND topmost = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Static", L"on top", WS_POPUP | WS_VISIBLE, 0, 0,
+                                   50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND hidden = CreateWindowExW(0, L"Static", L"hidden", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(window_.Frame());
+    ASSERT_EQ(GetForegroundWindow(), window_.Frame());
+
+    struct Seen {
+        bool frameEnabled = true, otherEnabled = true, topmostEnabled = true, hiddenEnabled = false;
+        bool topmostOnTop = true;
+    } seen;
+    std::vector<ShownBox> boxes;
+    {
+        BoxReader reader([&](HWND, const ShownBox&) {
+            seen.frameEnabled = IsWindowEnabled(window_.Frame());
+            seen.otherEnabled = IsWindowEnabled(other.Frame());
+            seen.topmostEnabled = IsWindowEnabled(topmost);
+            seen.hiddenEnabled = IsWindowEnabled(hidden);
+            seen.topmostOnTop = (GetWindowLongPtrW(topmost, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        });
+        DecodeFileList(window_.List(), window_.CharsetCheckBox());
+        boxes = reader.Boxes();
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, window_.Frame());
+    EXPECT_FALSE(seen.frameEnabled);
+    EXPECT_FALSE(seen.otherEnabled);
+    EXPECT_FALSE(seen.topmostEnabled);
+    EXPECT_TRUE(seen.hiddenEnabled) << "invisible windows are left alone";
+    EXPECT_FALSE(seen.topmostOnTop);
+
+    EXPECT_TRUE(IsWindowEnabled(window_.Frame()));
+    EXPECT_TRUE(IsWindowEnabled(other.Frame()));
+    EXPECT_TRUE(IsWindowEnabled(topmost));
+    EXPECT_TRUE(GetWindowLongPtrW(topmost, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    DestroyWindow(topmost);
+    DestroyWindow(hidden);
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+#include "decode/transcode_file.h"
+
+#include "file_faults.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char* Name(TranscodeResult result)
+{
+    switch (result) {
+    case TranscodeResult::Converted: return "Converted";
+    case TranscodeResult::OpenFailed: return "OpenFailed";
+    case TranscodeResult::WriteFailed: return "WriteFailed";
+    case TranscodeResult::NotUtf8: return "NotUtf8";
+    case TranscodeResult::OutOfMemory: return "OutOfMemory";
+    }
+    return "?";
+}
+
+TranscodeResult Transcode(const std::wstring& path, size_t size, bool removeCharset = false)
+{
+    return TranscodeFile(path.c_str(), static_cast<int>(size), removeCharset);
+}
+
+struct FileCase {
+    const char* name;
+    UINT codePage; // 0: any
+    std::string before;
+    bool removeCharset;
+    TranscodeResult result;
+    std::string after; // what the file holds afterwards
+};
+
+void PrintTo(const FileCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class TranscodeFileTest : public testing::TestWithParam<FileCase> {};
+
+TEST_P(TranscodeFileTest, RewritesOrLeavesTheFile)
+{
+    const FileCase& c = GetParam();
+    if (c.codePage && GetACP() != c.codePage)
+        GTEST_SKIP() << "needs code page " << c.codePage;
+    TempFolder folder;
+    std::wstring path = folder.Join(L"page.htm");
+    WriteBytes(path, c.before);
+    EXPECT_STREQ(Name(Transcode(path, c.before.size(), c.removeCharset)), Name(c.result));
+    EXPECT_EQ(ReadBytes(path), c.after);
+}
+
+using R = TranscodeResult;
+const std::string kZeroes("a\0b\0\0c", 6);
+const std::string kAccentZero("a\0\xC3\xA9\0b", 6);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TranscodeFileTest,
+    testing::Values(FileCase{"AsciiKeepsItsBytes", 0, "<p>plain</p>\r\n<p>text</p>\n", false, R::Converted,
+                             "<p>plain</p>\r\n<p>text</p>\n"},
+                    FileCase{"AccentsBecomeOneByte", 1252,
+                             "caf\xC3\xA9 \xC3\x9C"
+                             "ber",
+                             false, R::Converted,
+                             "caf\xE9 \xDC"
+                             "ber"},
+                    FileCase{"MissingLetterBestFit", 1252,
+                             "\xC4\x80"
+                             "b",
+                             false, R::Converted, "Ab"},
+                    FileCase{"MissingLetterDefault", 1252, "\xE4\xB8\xAD", false, R::Converted, "?"},
+                    FileCase{"JapaneseToShiftJis", 932, "<p>\xE6\x97\xA5\xE6\x9C\xAC</p>", false, R::Converted,
+                             "<p>\x93\xFA\x96\x7B</p>"},
+                    FileCase{"LeadingByteOrderMarkDropped", 0, "\xEF\xBB\xBF<p>x</p>", false, R::Converted, "<p>x</p>"},
+                    FileCase{"ByteOrderMarkOnlyLeavesEmptyFile", 0, "\xEF\xBB\xBF", false, R::Converted, ""},
+                    FileCase{"InnerByteOrderMarkConverted", 1252,
+                             "a\xEF\xBB\xBF"
+                             "b",
+                             false, R::Converted, "a?b"},
+                    FileCase{"ZeroBytesPassThrough", 0, kZeroes, false, R::Converted, kZeroes},
+                    FileCase{"TextAfterZeroByteConverted", 1252, kAccentZero, false, R::Converted,
+                             std::string("a\0\xE9\0b", 5)},
+                    FileCase{"AnsiFileLeftUnchanged", 0, "caf\xE9", false, R::NotUtf8, "caf\xE9"},
+                    FileCase{"CutOffSequenceLeftUnchanged", 0, "ab\xC3", false, R::NotUtf8, "ab\xC3"},
+                    FileCase{"OverlongLeftUnchanged", 0, "\xC0\xAF", false, R::NotUtf8, "\xC0\xAF"},
+                    FileCase{"SurrogateLeftUnchanged", 0, "\xED\xA0\x80", false, R::NotUtf8, "\xED\xA0\x80"},
+                    FileCase{"InvalidAfterZeroByteLeftUnchanged", 0, std::string("a\0\xFF", 3), false, R::NotUtf8,
+                             std::string("a\0\xFF", 3)},
+                    FileCase{"CharsetDeclarationCut", 1252, "<meta charset=\"utf-8\">\r\n<p>\xC3\xA9</p>", true,
+                             R::Converted, "<meta \">\r\n<p>\xE9</p>"},
+                    FileCase{"CharsetKeptWithOptionOff", 0, "<meta charset=\"utf-8\">", false, R::Converted,
+                             "<meta charset=\"utf-8\">"},
+                    FileCase{"CharsetCutToEmptyFile", 0, "charset=utf-8", true, R::Converted, ""},
+                    FileCase{"CharsetInTextKept", 0, "<p>charset: latin1, saved as utf-8</p>", true, R::Converted,
+                             "<p>charset: latin1, saved as utf-8</p>"},
+                    FileCase{"CharsetAfterDoubleByteTrailKept", 932, "\xE3\x83\x84harset=utf-8", true, R::Converted,
+                             "\x83\x63harset=utf-8"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The size handed in is what the probe saw; the file may have changed since.
+TEST(TranscodeFileSize, GrownFileLeftUntouched)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"grown.htm");
+    WriteBytes(path, "caf\xC3\xA9 and more");
+    EXPECT_STREQ(Name(Transcode(path, 5)), "OpenFailed");
+    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9 and more");
+}
+
+TEST(TranscodeFileSize, ShrunkFileLeftUntouched)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"shrunk.htm");
+    WriteBytes(path, "caf\xC3\xA9");
+    EXPECT_STREQ(Name(Transcode(path, 50)), "OpenFailed");
+    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
+}
+
+TEST(TranscodeFileFaults, VanishedPathIsOpenFailed)
+{
+    TempFolder folder;
+    EXPECT_STREQ(Name(Transcode(folder.Join(L"gone.htm"), 10)), "OpenFailed");
+    EXPECT_EQ(GetFileAttributesW(folder.Join(L"gone.htm").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(TranscodeFileFaults, FileHeldOpenForWritingIsOpenFailed)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"held.htm");
+    WriteBytes(path, "caf\xC3\xA9");
+    {
+        HeldOpenFile held(path);
+        ASSERT_TRUE(held.IsHeld());
+        EXPECT_STREQ(Name(Transcode(path, 5)), "OpenFailed");
+    }
+    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
+}
+
+TEST(TranscodeFileFaults, HiddenAndSystemFilesAreRewritten)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"hidden.htm");
+    WriteBytes(path, "<p>\xC3\xA9</p>");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_STREQ(Name(Transcode(path, 9)), "Converted");
+    std::string after = ReadBytes(path);
+    EXPECT_EQ(after.size(), 8u);
+    EXPECT_EQ(after.substr(0, 3), "<p>");
+}
+
+// Needs an unprivileged user: as root Wine opens a read-only file for writing.
+TEST(TranscodeFileFaults, ReadOnlyFileIsWriteFailedAndUnchanged)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"locked.htm");
+    WriteBytes(path, "caf\xC3\xA9");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    if (CanOpenForWriting(path))
+        GTEST_SKIP() << "a read-only file opens for writing here (root): run as an unprivileged user";
+    EXPECT_STREQ(Name(Transcode(path, 5)), "WriteFailed");
+    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
+}
+
+} // namespace
