@@ -1,0 +1,89 @@
+#include "intake/drop_feedback.h"
+
+namespace {
+
+// The list box's client-area DC for one drawing.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC()
+    {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+void Redraw(HWND list, const RECT* area)
+{
+    RedrawWindow(list, area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+bool GetEntryRect(HWND list, int entry, RECT& rect)
+{
+    return SendMessageW(list, LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&rect)) != LB_ERR;
+}
+
+} // namespace
+
+int ListEntryFromPoint(HWND list, POINT clientPoint)
+{
+    if (clientPoint.x < 0 || clientPoint.y < 0 || clientPoint.x > 0xFFFF || clientPoint.y > 0xFFFF)
+        return kNoOutlinedEntry;
+    LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
+    // The high word is set when the point lies below the last entry.
+    if (hit == LB_ERR || HIWORD(hit) != 0)
+        return kNoOutlinedEntry;
+    return LOWORD(hit);
+}
+
+void DrawDragOutline(HWND list, POINT clientPoint, int& outlinedEntry)
+{
+    int entry = ListEntryFromPoint(list, clientPoint);
+    if (entry == outlinedEntry)
+        return;
+
+    // The outline is drawn with XOR; repainting the old entry erases it.
+    RECT old;
+    if (outlinedEntry != kNoOutlinedEntry && GetEntryRect(list, outlinedEntry, old))
+        Redraw(list, &old);
+    else
+        Redraw(list, nullptr);
+
+    outlinedEntry = entry;
+    RECT rect, client;
+    if (entry == kNoOutlinedEntry || !GetEntryRect(list, entry, rect) || !GetClientRect(list, &client))
+        return;
+    if (rect.bottom > client.bottom)
+        rect.bottom = client.bottom;
+    WindowDC dc(list);
+    if (dc.Get())
+        DrawFocusRect(dc.Get(), &rect);
+}
+
+void RemoveDragOutline(HWND list, int& outlinedEntry)
+{
+    if (outlinedEntry == kNoOutlinedEntry)
+        return;
+    Redraw(list, nullptr);
+    outlinedEntry = kNoOutlinedEntry;
+}
+
+void ApplyDropFeedback(HWND list, POINT clientPoint, int& outlinedEntry)
+{
+    int entry = ListEntryFromPoint(list, clientPoint);
+    Redraw(list, nullptr);
+    outlinedEntry = kNoOutlinedEntry;
+
+    // LB_SETSEL with -1 clears every entry. A range from the last entry down
+    // to 0 would select, not clear, a list of one entry.
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    if (entry != kNoOutlinedEntry)
+        SendMessageW(list, LB_SETSEL, TRUE, entry);
+}

@@ -1,0 +1,100 @@
+#include "intake/file_list_fill.h"
+
+#include "base/file_list.h"
+
+namespace {
+
+// Up to this many paths, inserting each at the top costs less than reading
+// and rewriting the entries already there.
+constexpr size_t kDirectInsertLimit = 256;
+
+// Redraw off while the list box changes; on again and repainted at the end.
+class RedrawPause {
+public:
+    explicit RedrawPause(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }
+    RedrawPause(const RedrawPause&) = delete;
+    RedrawPause& operator=(const RedrawPause&) = delete;
+    ~RedrawPause()
+    {
+        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    }
+
+private:
+    HWND list_;
+};
+
+void InsertEachAtTop(HWND list, const std::vector<std::wstring>& paths)
+{
+    for (const std::wstring& path : paths)
+        FileListInsertTop(list, path.c_str());
+}
+
+void Append(HWND list, const std::wstring& text)
+{
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// False when the list box cannot reserve room for the refill; nothing has
+// changed then.
+bool Refill(HWND list, const std::vector<std::wstring>& paths)
+{
+    int existing = FileListCount(list);
+    std::vector<std::wstring> kept;
+    kept.reserve(static_cast<size_t>(existing));
+    size_t characters = 0;
+    for (int i = 0; i < existing; ++i) {
+        kept.push_back(FileListText(list, i));
+        characters += kept.back().size() + 1;
+    }
+    for (const std::wstring& path : paths)
+        characters += path.size() + 1;
+
+    LRESULT selectedCount = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+    std::vector<int> selected(selectedCount > 0 ? static_cast<size_t>(selectedCount) : 0);
+    if (!selected.empty()) {
+        LRESULT got = SendMessageW(list, LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
+        selected.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    }
+    LRESULT caret = SendMessageW(list, LB_GETCARETINDEX, 0, 0);
+    LRESULT anchor = SendMessageW(list, LB_GETANCHORINDEX, 0, 0);
+    LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    WPARAM total = paths.size() + kept.size();
+    if (SendMessageW(list, LB_INITSTORAGE, total, characters * sizeof(wchar_t)) == LB_ERRSPACE) {
+        for (const std::wstring& text : kept)
+            Append(list, text);
+        for (int index : selected)
+            SendMessageW(list, LB_SETSEL, TRUE, index);
+        return false;
+    }
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path)
+        Append(list, *path);
+    for (const std::wstring& text : kept)
+        Append(list, text);
+
+    // Every earlier entry moved down by the number of new ones. LB_SETSEL
+    // moves the anchor and caret, so they are put back after it.
+    LPARAM shift = static_cast<LPARAM>(paths.size());
+    for (int index : selected)
+        SendMessageW(list, LB_SETSEL, TRUE, index + shift);
+    if (anchor != LB_ERR && anchor < existing)
+        SendMessageW(list, LB_SETANCHORINDEX, anchor + shift, 0);
+    if (caret != LB_ERR && caret < existing)
+        SendMessageW(list, LB_SETCARETINDEX, caret + shift, FALSE);
+    if (top != LB_ERR)
+        SendMessageW(list, LB_SETTOPINDEX, top, 0);
+    return true;
+}
+
+} // namespace
+
+void FileListInsertTopMany(HWND list, const std::vector<std::wstring>& paths)
+{
+    if (paths.empty())
+        return;
+    RedrawPause pause(list);
+    if (paths.size() <= kDirectInsertLimit || !Refill(list, paths))
+        InsertEachAtTop(list, paths);
+}
