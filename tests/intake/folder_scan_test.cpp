@@ -1,0 +1,199 @@
+#include "intake/folder_scan.h"
+
+#include "base/unique_handle.h"
+
+#include "intake/list_window.h"
+#include "intake/unix_links.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+std::vector<std::wstring> Scan(const std::wstring& folder, HWND filter)
+{
+    std::vector<std::wstring> found;
+    FolderScan(folder, filter, found);
+    return found;
+}
+
+// The names of a folder's entries in the order the file system yields them.
+std::vector<std::wstring> EnumerationOrder(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &entry));
+    if (find) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (FindNextFileW(find.Get(), &entry));
+    }
+    return names;
+}
+
+class FolderScanTest : public testing::Test {
+protected:
+    ListWindow window;
+    TempFolder temp;
+};
+
+TEST_F(FolderScanTest, SubFolderIsWalkedWhereItsEntryIsMet)
+{
+    WriteBytes(temp.Join(L"a.htm"), "a");
+    MakeFolders(temp.Join(L"a_sub"));
+    WriteBytes(temp.Join(L"a_sub\\c.htm"), "c");
+    WriteBytes(temp.Join(L"b.htm"), "b");
+    std::vector<std::wstring> order = EnumerationOrder(temp.Path());
+    ASSERT_EQ(order.size(), 3u);
+    std::vector<std::wstring> expected;
+    for (const std::wstring& name : order)
+        expected.push_back(name == L"a_sub" ? temp.Join(L"a_sub\\c.htm") : temp.Join(name));
+
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()), expected);
+    if (order == std::vector<std::wstring>{L"a.htm", L"a_sub", L"b.htm"})
+        EXPECT_EQ(expected.back(), temp.Join(L"b.htm"));
+}
+
+TEST_F(FolderScanTest, DeepTreeIsWalkedDepthFirst)
+{
+    std::wstring deep = temp.Join(L"1\\2\\3\\4\\5\\6\\7\\8");
+    MakeFolders(deep);
+    WriteBytes(deep + L"\\deep.txt", "");
+    WriteBytes(temp.Join(L"1\\2\\mid.txt"), "");
+    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{deep + L"\\deep.txt", temp.Join(L"1\\2\\mid.txt")}));
+}
+
+TEST_F(FolderScanTest, EmptyFoldersAndFolderOnlyTreesGiveNothing)
+{
+    EXPECT_TRUE(Scan(temp.Path(), window.Filter()).empty());
+    MakeFolders(temp.Join(L"x\\y\\z"));
+    MakeFolders(temp.Join(L"w"));
+    EXPECT_TRUE(Scan(temp.Path(), window.Filter()).empty());
+}
+
+TEST_F(FolderScanTest, MissingFolderGivesNothing)
+{
+    EXPECT_TRUE(Scan(temp.Join(L"gone"), window.Filter()).empty());
+}
+
+TEST_F(FolderScanTest, HiddenAndSystemEntriesAreTaken)
+{
+    MakeFolders(temp.Join(L"secret"));
+    WriteBytes(temp.Join(L"secret\\inner.bin"), "");
+    WriteBytes(temp.Join(L"hidden.txt"), "");
+    WriteBytes(temp.Join(L"system.dll"), "");
+    ASSERT_TRUE(SetFileAttributesW(temp.Join(L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(temp.Join(L"system.dll").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(temp.Join(L"secret").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
+
+    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{temp.Join(L"hidden.txt"), temp.Join(L"secret\\inner.bin"),
+                                                temp.Join(L"system.dll")}));
+}
+
+TEST_F(FolderScanTest, FileScannedTwiceIsFoundTwice)
+{
+    WriteBytes(temp.Join(L"one.htm"), "");
+    std::vector<std::wstring> found;
+    FolderScan(temp.Path(), window.Filter(), found);
+    FolderScan(temp.Path(), window.Filter(), found);
+    EXPECT_EQ(found, (std::vector<std::wstring>{temp.Join(L"one.htm"), temp.Join(L"one.htm")}));
+}
+
+struct FilterCase {
+    const wchar_t* name;
+    bool takenWhenTicked;
+};
+
+class FolderScanFilterTest : public FolderScanTest, public testing::WithParamInterface<FilterCase> {};
+
+TEST_P(FolderScanFilterTest, TickedFilterKeepsOnlyHtmAndHtml)
+{
+    std::wstring path = temp.Join(GetParam().name);
+    WriteBytes(path, "x");
+    std::vector<std::wstring> all{path};
+    std::vector<std::wstring> none;
+
+    window.SetFilter(true);
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()), GetParam().takenWhenTicked ? all : none);
+    window.SetFilter(false);
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()), all);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, FolderScanFilterTest,
+                         testing::Values(FilterCase{L"PAGE.HTM", true}, FilterCase{L"index.Html", true},
+                                         FilterCase{L"plain.htm", true}, FilterCase{L"page.shtml", false},
+                                         FilterCase{L"page.htm.bak", false}, FilterCase{L".htm", false},
+                                         FilterCase{L"noextension", false}, FilterCase{L"page.htmx", false},
+                                         FilterCase{L"page.txt", false}),
+                         [](const testing::TestParamInfo<FilterCase>& info) {
+                             std::string name;
+                             for (const wchar_t* c = info.param.name; *c; ++c)
+                                 name += iswalnum(*c) ? static_cast<char>(*c) : '_';
+                             return name + (info.param.takenWhenTicked ? "_taken" : "_left");
+                         });
+
+TEST_F(FolderScanTest, DriveRootGivesDoubledBackslash)
+{
+    WriteBytes(temp.Join(L"top.htm"), "");
+    MakeFolders(temp.Join(L"sub"));
+    WriteBytes(temp.Join(L"sub\\inner.htm"), "");
+    DriveMapping drive(temp.Path());
+    ASSERT_TRUE(drive.IsValid()) << "no drive letter could be mapped";
+
+    std::vector<std::wstring> found = Scan(drive.Root(), window.Filter());
+    std::sort(found.begin(), found.end());
+    std::wstring root = drive.Root();
+    EXPECT_EQ(found, (std::vector<std::wstring>{root + L"\\sub\\inner.htm", root + L"\\top.htm"}));
+}
+
+TEST_F(FolderScanTest, LinkBackToAncestorIsNotWalkedAgain)
+{
+    WriteBytes(temp.Join(L"a.htm"), "");
+    MakeFolders(temp.Join(L"sub"));
+    WriteBytes(temp.Join(L"sub\\b.htm"), "");
+    FolderLink loop(temp.Join(L"sub\\loop"), temp.Path());
+    FolderLink loop2(temp.Join(L"sub\\loop2"), temp.Join(L"sub"));
+    ASSERT_TRUE(loop.IsValid() && loop2.IsValid());
+
+    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{temp.Join(L"a.htm"), temp.Join(L"sub\\b.htm")}));
+}
+
+TEST_F(FolderScanTest, TwoLinksToOneFolderWalkItOnce)
+{
+    TempFolder elsewhere;
+    WriteBytes(elsewhere.Join(L"shared.htm"), "");
+    FolderLink first(temp.Join(L"first"), elsewhere.Path());
+    FolderLink second(temp.Join(L"second"), elsewhere.Path());
+    ASSERT_TRUE(first.IsValid() && second.IsValid());
+
+    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0] == temp.Join(L"first\\shared.htm") || found[0] == temp.Join(L"second\\shared.htm"))
+        << "found " << testing::PrintToString(found[0]);
+}
+
+TEST_F(FolderScanTest, LinkLeadingElsewhereIsWalked)
+{
+    TempFolder elsewhere;
+    MakeFolders(elsewhere.Join(L"deeper"));
+    WriteBytes(elsewhere.Join(L"deeper\\far.htm"), "");
+    WriteBytes(temp.Join(L"near.htm"), "");
+    FolderLink link(temp.Join(L"link"), elsewhere.Path());
+    ASSERT_TRUE(link.IsValid());
+
+    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{temp.Join(L"link\\deeper\\far.htm"), temp.Join(L"near.htm")}));
+}
+
+} // namespace
