@@ -74,15 +74,17 @@ bool Refill(HWND list, const std::vector<std::wstring>& paths)
     for (const std::wstring& text : kept)
         Append(list, text);
 
-    // Every earlier entry moved down by the number of new ones. LB_SETSEL
-    // moves the anchor and caret, so they are put back after it.
+    // Every earlier entry moved down by the number of new ones. The list box
+    // keeps its caret and anchor indexes where they were when entries are
+    // inserted above them, so the refill does the same; LB_SETSEL moves both,
+    // so they are put back after it.
     LPARAM shift = static_cast<LPARAM>(paths.size());
     for (int index : selected)
         SendMessageW(list, LB_SETSEL, TRUE, index + shift);
-    if (anchor != LB_ERR && anchor < existing)
-        SendMessageW(list, LB_SETANCHORINDEX, anchor + shift, 0);
-    if (caret != LB_ERR && caret < existing)
-        SendMessageW(list, LB_SETCARETINDEX, caret + shift, FALSE);
+    if (anchor != LB_ERR)
+        SendMessageW(list, LB_SETANCHORINDEX, anchor, 0);
+    if (caret != LB_ERR)
+        SendMessageW(list, LB_SETCARETINDEX, caret, FALSE);
     if (top != LB_ERR)
         SendMessageW(list, LB_SETTOPINDEX, top, 0);
     return true;
