@@ -11,6 +11,9 @@ namespace {
 
 constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
+// The converted text is written in pieces of at most this many bytes.
+constexpr int kPieceSize = 1 << 20;
+
 // Reads the whole file, asking for one byte more than `size` so that a file
 // that has grown since it was probed shows itself. True only when exactly
 // `size` bytes were there.
@@ -94,14 +97,15 @@ bool WriteBack(HANDLE file, const char* original, DWORD size)
     return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
-// Opens the file for writing and replaces its content with `text`. Once the
-// open has emptied the file, any failure puts the original bytes back.
-TranscodeResult Rewrite(const wchar_t* path, const char* text, int length, const char* original, int size)
+// Opens the file for writing and has `writeText` fill it. Once the open has
+// emptied the file, any failure puts the original bytes back.
+template <typename WriteText>
+TranscodeResult Rewrite(const wchar_t* path, WriteText writeText, const char* original, int size)
 {
     UniqueFile file = OpenForRewrite(path);
     if (!file)
         return TranscodeResult::WriteFailed;
-    if (WriteAll(file.Get(), text, static_cast<DWORD>(length))) {
+    if (writeText(file.Get())) {
         // Closing flushes what the system still buffers: it can fail too.
         if (file.Close())
             return TranscodeResult::Converted;
@@ -145,11 +149,39 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
         length -= 3;
     }
 
+    AnsiCheck check = CheckUtf8ForAnsi(text, length);
+    if (check == AnsiCheck::NotUtf8)
+        return TranscodeResult::NotUtf8;
+
+    if (check == AnsiCheck::Pieces && !removeCharset) {
+        // The converted text goes out a piece at a time, so no buffer of its
+        // size is taken: fresh memory is slow to come by, and the file's own
+        // bytes already fill one buffer of that size.
+        HeapBlock piece = HeapBlock::Allocate(heap, static_cast<SIZE_T>(std::min(length, kPieceSize)));
+        if (!piece)
+            return TranscodeResult::OutOfMemory;
+        auto writePieces = [&](HANDLE file) {
+            for (int done = 0; done < length;) {
+                int wholeCharacters = WholeCharactersIn(text + done, length - done, kPieceSize);
+                int converted = ConvertUtf8PieceToAnsi(text + done, wholeCharacters, piece.As<char>());
+                if (wholeCharacters <= 0 || converted < 0 ||
+                    !WriteAll(file, piece.As<char>(), static_cast<DWORD>(converted)))
+                    return false;
+                done += wholeCharacters;
+            }
+            return true;
+        };
+        return Rewrite(path, writePieces, source.As<char>(), size);
+    }
+
+    // The charset declaration is cut from the whole converted text.
     AnsiConversion ansi = ConvertUtf8ToAnsi(text, length, heap);
     if (ansi.status != AnsiConversionStatus::Converted)
         return FromConversion(ansi.status);
     if (removeCharset)
         ansi.length = RemoveCharsetDeclaration(ansi.text.As<char>(), ansi.length);
-
-    return Rewrite(path, ansi.text.As<char>(), ansi.length, source.As<char>(), size);
+    auto writeWhole = [&](HANDLE file) {
+        return WriteAll(file, ansi.text.As<char>(), static_cast<DWORD>(ansi.length));
+    };
+    return Rewrite(path, writeWhole, source.As<char>(), size);
 }

@@ -58,48 +58,55 @@ bool IsContinuation(uint8_t b)
     return (b & 0xC0) == 0x80;
 }
 
-// Copies the ASCII bytes at `p` to `o`, whole blocks at a time, and returns
-// how many there were; stops at the first other byte or where less than a
-// block of input is left. Each block is stored whole before it is looked at:
-// `o` never runs ahead of `p`, so the store stays inside the output.
-size_t CopyAsciiRun(const uint8_t* p, const uint8_t* end, uint8_t* o)
+// The number of ASCII bytes at `p`, counted a block at a time; stops at the
+// first other byte or where less than a block of input is left. When `o` is
+// given the bytes are copied there too, each block stored whole before it
+// is looked at: `o` never runs ahead of `p`, so the store stays inside an
+// output as long as the input.
+size_t AsciiRun(const uint8_t* p, const uint8_t* end, uint8_t* o)
 {
     const uint8_t* start = p;
 #if defined(__SSE2__)
     while (end - p >= 16) {
         __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
+        if (o) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), block);
+            o += 16;
+        }
         int high = _mm_movemask_epi8(block);
         if (high != 0)
             return static_cast<size_t>(p - start) + static_cast<size_t>(__builtin_ctz(high));
         p += 16;
-        o += 16;
     }
 #else
     while (end - p >= 8) {
         uint64_t block;
         std::memcpy(&block, p, 8);
-        std::memcpy(o, &block, 8);
+        if (o) {
+            std::memcpy(o, &block, 8);
+            o += 8;
+        }
         uint64_t high = block & 0x8080808080808080ull;
         if (high != 0)
             return static_cast<size_t>(p - start) + static_cast<size_t>(__builtin_ctzll(high) / 8);
         p += 8;
-        o += 8;
     }
 #endif
     return static_cast<size_t>(p - start);
 }
 
-enum class FastResult { Converted, NotUtf8, NeedsPlatform };
+enum class Walk { Converted, NotUtf8, NeedsPlatform };
 
-// Converts into `out`, which has room for as many bytes as the input: no
+// Walks the text character by character, checking that it is well-formed
+// UTF-8 and, when `out` is given, writing what the code page makes of each
+// character there. `out` needs room for as many bytes as the input: no
 // character comes out longer than it went in, so the output never overtakes
-// the input.
-FastResult ConvertWithTable(const AnsiTable& table, const uint8_t* p, const uint8_t* end, uint8_t* out, int* outLength)
+// the input. `*produced` is the length of the converted text.
+Walk WalkWithTable(const AnsiTable& table, const uint8_t* p, const uint8_t* end, uint8_t* out, size_t* produced)
 {
-    uint8_t* o = out;
+    size_t o = 0;
     while (p < end) {
-        size_t ascii = CopyAsciiRun(p, end, o);
+        size_t ascii = AsciiRun(p, end, out ? out + o : nullptr);
         p += ascii;
         o += ascii;
         if (p == end)
@@ -107,7 +114,9 @@ FastResult ConvertWithTable(const AnsiTable& table, const uint8_t* p, const uint
 
         uint8_t b = p[0];
         if (b < 0x80) {
-            *o++ = b;
+            if (out)
+                out[o] = b;
+            ++o;
             ++p;
             continue;
         }
@@ -118,36 +127,41 @@ FastResult ConvertWithTable(const AnsiTable& table, const uint8_t* p, const uint
         ptrdiff_t left = end - p;
         if (b >= 0xC2 && b <= 0xDF) {
             if (left < 2 || !IsContinuation(p[1]))
-                return FastResult::NotUtf8;
+                return Walk::NotUtf8;
             c = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
             p += 2;
         } else if (b >= 0xE0 && b <= 0xEF) {
             if (left < 3)
-                return FastResult::NotUtf8;
+                return Walk::NotUtf8;
             uint8_t low = b == 0xE0 ? 0xA0 : 0x80;
             uint8_t high = b == 0xED ? 0x9F : 0xBF;
             if (p[1] < low || p[1] > high || !IsContinuation(p[2]))
-                return FastResult::NotUtf8;
+                return Walk::NotUtf8;
             c = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
             p += 3;
         } else if (b >= 0xF0 && b <= 0xF4) {
             if (left < 4)
-                return FastResult::NotUtf8;
+                return Walk::NotUtf8;
             uint8_t low = b == 0xF0 ? 0x90 : 0x80;
             uint8_t high = b == 0xF4 ? 0x8F : 0xBF;
             if (p[1] < low || p[1] > high || !IsContinuation(p[2]) || !IsContinuation(p[3]))
-                return FastResult::NotUtf8;
+                return Walk::NotUtf8;
             c = (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
             p += 4;
         } else {
-            return FastResult::NotUtf8;
+            return Walk::NotUtf8;
         }
 
         if (c < kBmpSize) {
             uint16_t bytes = table.bytes[c];
-            if (bytes > 0xFF)
-                *o++ = static_cast<uint8_t>(bytes >> 8);
-            *o++ = static_cast<uint8_t>(bytes);
+            if (bytes > 0xFF) {
+                if (out)
+                    out[o] = static_cast<uint8_t>(bytes >> 8);
+                ++o;
+            }
+            if (out)
+                out[o] = static_cast<uint8_t>(bytes);
+            ++o;
             continue;
         }
         // Outside the table: the platform converts the surrogate pair, into
@@ -157,12 +171,13 @@ FastResult ConvertWithTable(const AnsiTable& table, const uint8_t* p, const uint
         char bytes[8];
         int n = WideCharToMultiByte(CP_ACP, 0, pair, 2, bytes, sizeof bytes, nullptr, nullptr);
         if (n <= 0 || n > 4)
-            return FastResult::NeedsPlatform;
-        std::memcpy(o, bytes, static_cast<size_t>(n));
-        o += n;
+            return Walk::NeedsPlatform;
+        if (out)
+            std::memcpy(out + o, bytes, static_cast<size_t>(n));
+        o += static_cast<size_t>(n);
     }
-    *outLength = static_cast<int>(o - out);
-    return FastResult::Converted;
+    *produced = o;
+    return Walk::Converted;
 }
 
 AnsiConversion Failed(AnsiConversionStatus status)
@@ -188,10 +203,14 @@ AnsiConversion ConvertUtf8ToAnsi(const char* text, int length, HANDLE heap)
         return Failed(AnsiConversionStatus::OutOfMemory);
 
     const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
-    switch (ConvertWithTable(table, begin, begin + length, result.text.As<uint8_t>(), &result.length)) {
-    case FastResult::Converted: result.status = AnsiConversionStatus::Converted; return result;
-    case FastResult::NotUtf8: return Failed(AnsiConversionStatus::NotUtf8);
-    case FastResult::NeedsPlatform: break;
+    size_t produced = 0;
+    switch (WalkWithTable(table, begin, begin + length, result.text.As<uint8_t>(), &produced)) {
+    case Walk::Converted:
+        result.status = AnsiConversionStatus::Converted;
+        result.length = static_cast<int>(produced);
+        return result;
+    case Walk::NotUtf8: return Failed(AnsiConversionStatus::NotUtf8);
+    case Walk::NeedsPlatform: break;
     }
     result.text.Free();
     return ConvertUtf8ToAnsiThroughPlatform(text, length, heap);
@@ -231,4 +250,43 @@ AnsiConversion ConvertUtf8ToAnsiThroughPlatform(const char* text, int length, HA
         return Failed(AnsiConversionStatus::OutOfMemory);
     result.status = AnsiConversionStatus::Converted;
     return result;
+}
+
+AnsiCheck CheckUtf8ForAnsi(const char* text, int length)
+{
+    if (length < 0)
+        return AnsiCheck::NotUtf8;
+    const AnsiTable& table = TheAnsiTable();
+    if (table.usable) {
+        const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
+        size_t produced = 0;
+        switch (WalkWithTable(table, begin, begin + length, nullptr, &produced)) {
+        case Walk::Converted: return AnsiCheck::Pieces;
+        case Walk::NotUtf8: return AnsiCheck::NotUtf8;
+        case Walk::NeedsPlatform: break;
+        }
+    }
+    if (length > 0 && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, length, nullptr, 0) <= 0)
+        return AnsiCheck::NotUtf8;
+    return AnsiCheck::Whole;
+}
+
+int WholeCharactersIn(const char* text, int length, int wanted)
+{
+    if (wanted >= length)
+        return length;
+    int end = wanted;
+    while (end > 0 && IsContinuation(static_cast<uint8_t>(text[end])))
+        --end;
+    return end;
+}
+
+int ConvertUtf8PieceToAnsi(const char* text, int length, char* out)
+{
+    const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
+    size_t produced = 0;
+    if (WalkWithTable(TheAnsiTable(), begin, begin + length, reinterpret_cast<uint8_t*>(out), &produced) !=
+        Walk::Converted)
+        return -1;
+    return static_cast<int>(produced);
 }

@@ -1,5 +1,6 @@
 #include "decode/transcode_file.h"
 
+#include "decode/utf8_to_ansi.h"
 #include "file_faults.h"
 #include "support/temp_folder.h"
 
@@ -100,6 +101,26 @@ INSTANTIATE_TEST_SUITE_P(
                     FileCase{"CharsetAfterDoubleByteTrailKept", 932, "\xE3\x83\x84harset=utf-8", true, R::Converted,
                              "\x83\x63harset=utf-8"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Larger than one piece of the rewrite: characters straddle the pieces'
+// edges, and the file must come out as one conversion of the whole text.
+TEST(TranscodeFileLarge, ComesOutAsTheWholeConversion)
+{
+    std::string text;
+    while (text.size() < (3u << 20))
+        text += "<p>caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80 x</p>\r\n";
+    AnsiConversion expected =
+        ConvertUtf8ToAnsiThroughPlatform(text.data(), static_cast<int>(text.size()), GetProcessHeap());
+    ASSERT_EQ(expected.status, AnsiConversionStatus::Converted);
+    std::string expectedBytes(expected.text.As<char>(), static_cast<size_t>(expected.length));
+    for (bool removeCharset : {false, true}) {
+        TempFolder folder;
+        std::wstring path = folder.Join(L"large.htm");
+        WriteBytes(path, text);
+        EXPECT_STREQ(Name(Transcode(path, text.size(), removeCharset)), "Converted");
+        EXPECT_TRUE(ReadBytes(path) == expectedBytes) << "option " << removeCharset;
+    }
+}
 
 // The size handed in is what the probe saw; the file may have changed since.
 TEST(TranscodeFileSize, GrownFileLeftUntouched)

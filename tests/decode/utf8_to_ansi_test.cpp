@@ -146,6 +146,39 @@ TEST(Utf8ToAnsi, RandomTextsMatchThePlatform)
     }
 }
 
+// Pieces cut at any size, converted one after the other, give the bytes of
+// the whole conversion.
+TEST(Utf8ToAnsi, PiecesJoinToTheWholeConversion)
+{
+    std::string text;
+    for (int k = 0; k < 3000; ++k)
+        text += "ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80<p>\xC4\x80";
+    ASSERT_EQ(CheckUtf8ForAnsi(text.data(), static_cast<int>(text.size())), AnsiCheck::Pieces);
+    for (int wanted : {1, 2, 3, 4, 5, 7, 16, 17, 4096, 65537}) {
+        std::string joined;
+        std::string piece(static_cast<size_t>(wanted) + 4, '\0');
+        for (int done = 0; done < static_cast<int>(text.size());) {
+            int whole = WholeCharactersIn(text.data() + done, static_cast<int>(text.size()) - done, wanted);
+            if (whole == 0) // a character longer than the piece: take it whole
+                whole = WholeCharactersIn(text.data() + done, static_cast<int>(text.size()) - done, 4);
+            ASSERT_GT(whole, 0);
+            int converted = ConvertUtf8PieceToAnsi(text.data() + done, whole, piece.data());
+            ASSERT_GE(converted, 0);
+            joined.append(piece.data(), static_cast<size_t>(converted));
+            done += whole;
+        }
+        EXPECT_EQ("converted:" + joined, Platform(text)) << "pieces of " << wanted;
+    }
+}
+
+TEST(Utf8ToAnsi, CheckRefusesWhatTheConversionRefuses)
+{
+    EXPECT_EQ(CheckUtf8ForAnsi("caf\xE9", 4), AnsiCheck::NotUtf8);
+    EXPECT_EQ(CheckUtf8ForAnsi("ab\xC3", 3), AnsiCheck::NotUtf8);
+    EXPECT_EQ(CheckUtf8ForAnsi("", 0), AnsiCheck::Pieces);
+    EXPECT_EQ(CheckUtf8ForAnsi("caf\xC3\xA9", 5), AnsiCheck::Pieces);
+}
+
 TEST(Utf8ToAnsi, AFullHeapIsOutOfMemory)
 {
     HANDLE small = HeapCreate(0, 0, 64 * 1024);
