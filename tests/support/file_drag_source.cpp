@@ -7,15 +7,10 @@
 
 namespace {
 
-FORMATETC FileListFormat()
-{
-    return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-}
-
 // Offers one block as CF_HDROP. Lives as long as OLE or the caller holds it.
 class DropBlockDataObject final : public IDataObject {
 public:
-    explicit DropBlockDataObject(std::string block) : block_(std::move(block)) {}
+    DropBlockDataObject(std::string block, CLIPFORMAT format) : block_(std::move(block)), format_(format) {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override
     {
@@ -64,7 +59,7 @@ public:
     {
         if (!format)
             return E_INVALIDARG;
-        if (format->cfFormat != CF_HDROP || format->dwAspect != DVASPECT_CONTENT)
+        if (format->cfFormat != format_ || format->dwAspect != DVASPECT_CONTENT)
             return DV_E_FORMATETC;
         if (!(format->tymed & TYMED_HGLOBAL))
             return DV_E_TYMED;
@@ -84,7 +79,7 @@ public:
         *formats = nullptr;
         if (direction != DATADIR_GET)
             return E_NOTIMPL;
-        FORMATETC format = FileListFormat();
+        FORMATETC format{format_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         return SHCreateStdEnumFmtEtc(1, &format, formats);
     }
     STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
@@ -96,6 +91,7 @@ private:
 
     LONG references_ = 1;
     std::string block_;
+    CLIPFORMAT format_;
 };
 
 // The thread's keyboard state with the given modifiers down and no mouse
@@ -144,6 +140,8 @@ public:
     {
         size_t turn = std::min(next_, steps_.size() - 1);
         ++next_;
+        if (steps_[turn].check && turn + 1 == next_)
+            steps_[turn].check();
         switch (steps_[turn].action) {
         case DragAction::Drop: return DRAGDROP_S_DROP;
         case DragAction::Cancel: return DRAGDROP_S_CANCEL;
@@ -214,9 +212,9 @@ std::string MakeDropFilesBlock(const std::vector<std::wstring>& paths, bool wide
     return block + list;
 }
 
-ComPtr<IDataObject> CreateDropBlockDataObject(std::string block)
+ComPtr<IDataObject> CreateDropBlockDataObject(std::string block, CLIPFORMAT format)
 {
-    return ComPtr<IDataObject>::Attach(new DropBlockDataObject(std::move(block)));
+    return ComPtr<IDataObject>::Attach(new DropBlockDataObject(std::move(block), format));
 }
 
 ComPtr<IDataObject> CreateFileDataObject(const std::vector<std::wstring>& paths)

@@ -7,6 +7,7 @@
 
 #include "base/unique_handle.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,11 @@
 // (fWide set) or the older ANSI form (CP_ACP).
 std::string MakeDropFilesBlock(const std::vector<std::wstring>& paths, bool wide = true);
 
-// A data object whose only format is CF_HDROP on TYMED_HGLOBAL, holding
-// exactly `block` (which may be malformed on purpose). Each GetData hands out
-// a fresh global copy that the caller releases.
-ComPtr<IDataObject> CreateDropBlockDataObject(std::string block);
+// A data object whose only format is `format` (CF_HDROP unless a test wants
+// a drag that offers no file list) on TYMED_HGLOBAL, holding exactly `block`
+// (which may be malformed on purpose). Each GetData hands out a fresh global
+// copy that the caller releases.
+ComPtr<IDataObject> CreateDropBlockDataObject(std::string block, CLIPFORMAT format = CF_HDROP);
 ComPtr<IDataObject> CreateFileDataObject(const std::vector<std::wstring>& paths);
 
 // What the drop source answers at one turn of DoDragDrop's tracking.
@@ -34,6 +36,9 @@ struct DragStep {
     POINT screenPoint;
     DragAction action;
     DWORD modifierKeys = 0;
+    // Called when OLE asks the source about this turn: the target has then
+    // answered every call of the turns before.
+    std::function<void()> check;
 };
 
 // Runs DoDragDrop on this thread (OLE initialised) with `data`, walking the
