@@ -51,7 +51,14 @@ unprivileged)
     exit $status
     ;;
 full-drive)
-    mountpoint="$(mktemp -d /tmp/tolvane-full-drive.XXXXXX)"
+    # Under the build folder, so that a run killed before its clean-up (a
+    # timeout) is cleaned up by the next run of the same build.
+    mountpoint="$build/full-drive"
+    for stale in "$WINEPREFIX"/dosdevices/*; do
+        [[ -L "$stale" && "$(readlink "$stale")" == "$mountpoint" ]] && rm -f "$stale"
+    done
+    mountpoint -q "$mountpoint" && umount "$mountpoint"
+    mkdir -p "$mountpoint"
     link=
     cleanup() {
         [[ -n "$link" ]] && rm -f "$link"
@@ -64,7 +71,8 @@ full-drive)
         run_test
         exit
     fi
-    for letter in r s t u v w p o n; do
+    # Letters far from those other tests look for as missing drives.
+    for letter in p o n m l k j; do
         if [[ ! -e "$WINEPREFIX/dosdevices/$letter:" && ! -L "$WINEPREFIX/dosdevices/$letter:" ]]; then
             link="$WINEPREFIX/dosdevices/$letter:"
             ln -s "$mountpoint" "$link"
