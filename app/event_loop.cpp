@@ -3,12 +3,11 @@
 #include "app/commands.h"
 #include "decode/decode_file_list.h"
 #include "intake/drop_intake.h"
+#include "ui/command_numbers.h"
 #include "ui/focus.h"
 #include "ui/main_window.h"
 
 namespace {
-
-constexpr int kDeleteCommand = 9;
 
 bool IsModifierHeld()
 {

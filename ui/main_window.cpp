@@ -2,6 +2,7 @@
 
 #include "app/event_queue.h"
 #include "intake/drop_intake.h"
+#include "ui/command_numbers.h"
 #include "ui/controls.h"
 #include "ui/focus.h"
 #include "ui/list_box_mouse.h"
@@ -20,12 +21,6 @@ constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
 constexpr int kClientWidth = 970;
 constexpr int kClientHeight = 520;
 constexpr int kMaxTipWidth = 300;
-
-// Command numbers. The focus commands are carried out by the message
-// handling itself; every other command becomes a shortcut event.
-constexpr WORD kFocusNextCommand = 64001;
-constexpr WORD kFocusPreviousCommand = 64002;
-constexpr WORD kDeleteCommand = 9;
 
 // Tab and Shift+Tab first; the Delete entry is appended once the window is
 // complete. An entry without FSHIFT, FCONTROL or FALT matches only with none
