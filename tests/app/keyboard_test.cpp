@@ -169,6 +169,20 @@ TEST(Keyboard, SpaceOnDecodeRunsTheDecoding)
     EXPECT_EQ(boxes[0].text, L"Done!");
 }
 
+TEST(Keyboard, EnterOnDecodeDoesNothing)
+{
+    TolvaneProcess tolvane;
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kFilterCheckBoxControl));
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kDecodeButtonControl));
+    PressKey(VK_RETURN);
+    // The window has no default button and no dialog keys: once the Tab
+    // after Enter has been handled, no run has started.
+    ASSERT_TRUE(FocusMovesTo(tolvane, {}, kFilterCheckBoxControl));
+    Sleep(200);
+    EXPECT_EQ(FindMessageBox(tolvane.ThreadId()), nullptr);
+}
+
 TEST(Keyboard, SpaceTogglesAFocusedCheckBox)
 {
     TolvaneProcess tolvane;

@@ -136,4 +136,15 @@ TEST(Window, StartsWithBothOptionsClearAndAnEmptyList)
     EXPECT_TRUE(focus == nullptr || focus == tolvane.Window()) << "focus on control " << GetDlgCtrlID(focus);
 }
 
+TEST(Window, CutsOffALongPathWithoutAHorizontalScrollBar)
+{
+    TolvaneProcess tolvane;
+    HWND list = tolvane.Control(kListBoxControl);
+    ListPaths(list, {L"C:\\" + std::wstring(400, L'x') + L".htm"});
+    ASSERT_EQ(FileListCount(list), 1);
+    // The scroll bar's style bit tells whether it shows.
+    EXPECT_FALSE(GetWindowLongPtrW(list, GWL_STYLE) & WS_HSCROLL);
+    EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), 0);
+}
+
 } // namespace
