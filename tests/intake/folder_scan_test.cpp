@@ -54,8 +54,9 @@ TEST_F(FolderScanTest, SubFolderIsWalkedWhereItsEntryIsMet)
         expected.push_back(name == L"a_sub" ? temp.Join(L"a_sub\\c.htm") : temp.Join(name));
 
     EXPECT_EQ(Scan(temp.Path(), window.Filter()), expected);
-    if (order == std::vector<std::wstring>{L"a.htm", L"a_sub", L"b.htm"})
+    if (order == std::vector<std::wstring>{L"a.htm", L"a_sub", L"b.htm"}) {
         EXPECT_EQ(expected.back(), temp.Join(L"b.htm"));
+    }
 }
 
 TEST_F(FolderScanTest, DeepTreeIsWalkedDepthFirst)
@@ -180,6 +181,19 @@ TEST_F(FolderScanTest, TwoLinksToOneFolderWalkItOnce)
     ASSERT_EQ(found.size(), 1u);
     EXPECT_TRUE(found[0] == temp.Join(L"first\\shared.htm") || found[0] == temp.Join(L"second\\shared.htm"))
         << "found " << testing::PrintToString(found[0]);
+}
+
+// Whichever comes first in the enumeration, the folder itself or a link to
+// it, its files are taken once.
+TEST_F(FolderScanTest, LinksToAFolderOfTheSameTreeWalkItOnce)
+{
+    MakeFolders(temp.Join(L"m_real\\below"));
+    WriteBytes(temp.Join(L"m_real\\below\\f.htm"), "");
+    FolderLink before(temp.Join(L"a_link"), temp.Join(L"m_real"));
+    FolderLink after(temp.Join(L"z_link"), temp.Join(L"m_real\\below"));
+    ASSERT_TRUE(before.IsValid() && after.IsValid());
+
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()).size(), 1u);
 }
 
 TEST_F(FolderScanTest, LinkLeadingElsewhereIsWalked)
