@@ -35,8 +35,10 @@ void Append(HWND list, const std::wstring& text)
     SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// False when the list box cannot reserve room for the refill; nothing has
-// changed then.
+// Reads every entry out, empties the list box and adds the new paths and
+// then the earlier entries at the end, where adding moves nothing. Item data
+// is not carried over: the file list keeps none. False when the list box
+// cannot reserve room for the refill; the earlier entries are back then.
 bool Refill(HWND list, const std::vector<std::wstring>& paths)
 {
     int existing = FileListCount(list);
