@@ -46,7 +46,7 @@ struct WalkLevel {
 // point it only notes the paths of the folders it entered; from there on
 // every folder, those noted included, is known by its identity.
 struct FolderWalk {
-    bool filterTicked;
+    HWND filterCheckBox;
     std::vector<std::wstring>& found;
     std::vector<WalkLevel> levels; // the open enumerations, innermost last
     bool reparsePointMet = false;
@@ -97,10 +97,7 @@ void FolderScan(const std::wstring& folderPath, HWND filterCheckBox, std::vector
 {
     // Depth-first with an explicit stack rather than recursion: the depth of
     // a tree is bounded only by the longest path the file system takes.
-    // The option is read once per scan, not for each file met: nothing can
-    // tick or clear it while the walk runs on the window's thread, and
-    // asking the check box costs as much as a tenth of the walk.
-    FolderWalk walk{IsOptionTicked(filterCheckBox), found, {}, false, {}, {}};
+    FolderWalk walk{filterCheckBox, found, {}, false, {}, {}};
     EnterFolder(walk, folderPath, false);
     while (!walk.levels.empty()) {
         WalkLevel& level = walk.levels.back();
@@ -118,7 +115,7 @@ void FolderScan(const std::wstring& folderPath, HWND filterCheckBox, std::vector
         DWORD attributes = level.entry.dwFileAttributes;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) // moves `level`: not used below
             EnterFolder(walk, std::move(path), attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        else if (!walk.filterTicked || HasHtmlExtension(path))
+        else if (PassesFilter(path, filterCheckBox))
             found.push_back(std::move(path));
     }
 }

@@ -14,11 +14,11 @@
 bool PassesFilter(std::wstring_view path, HWND filterCheckBox);
 
 // Walks `folderPath` (used as given: a drive root "X:\" yields "X:\\name")
-// and appends every accepted file to `found` in visiting order. The filter
-// option is read once, when the scan starts. Each
-// sub-folder is walked where its entry is met; hidden and system entries and
-// links to folders are walked like any other. A physical folder (volume serial
-// and file index) is walked at most once per call, so links back to an
-// ancestor or several links to one folder neither loop nor repeat. A folder
-// whose enumeration cannot start contributes nothing.
+// and appends every accepted file to `found` in visiting order, reading the
+// filter option for each file. Each sub-folder is walked where its entry is
+// met; hidden and system entries and links to folders are walked like any
+// other. A physical folder (volume serial and file index) is walked at most
+// once per call, so links back to an ancestor or several links to one folder
+// neither loop nor repeat. A folder whose enumeration cannot start
+// contributes nothing.
 void FolderScan(const std::wstring& folderPath, HWND filterCheckBox, std::vector<std::wstring>& found);
