@@ -90,6 +90,12 @@ struct MalformedCase {
     std::string bytes;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const MalformedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class MalformedBlockTest : public testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedBlockTest, GivesNoPaths)

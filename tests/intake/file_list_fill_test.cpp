@@ -37,6 +37,12 @@ struct FillCase {
     int scrolledTo;            // top index before the fill
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FillCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FileListFillTest : public testing::TestWithParam<FillCase> {};
 
 // Two identical lists: one filled entry by entry at the top, as the program

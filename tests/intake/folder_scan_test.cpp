@@ -113,6 +113,13 @@ struct FilterCase {
     bool takenWhenTicked;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FilterCase& c, std::ostream* os)
+{
+    for (const wchar_t* p = c.name; *p; ++p)
+        *os << static_cast<char>(*p < 128 ? *p : '?');
+}
+
 class FolderScanFilterTest : public FolderScanTest, public testing::WithParamInterface<FilterCase> {};
 
 TEST_P(FolderScanFilterTest, TickedFilterKeepsOnlyHtmAndHtml)

@@ -119,6 +119,12 @@ struct EmptyDropCase {
     std::string block;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const EmptyDropCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class EmptyDropTest : public HandleListDropTest, public testing::WithParamInterface<EmptyDropCase> {};
 
 // Whatever the block, a drop that names no file adds no entry, not even an

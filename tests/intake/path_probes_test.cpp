@@ -54,6 +54,12 @@ struct ExtensionCase {
     bool html;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ExtensionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ExtensionPartTest : public testing::TestWithParam<ExtensionCase> {};
 
 TEST_P(ExtensionPartTest, FindsTheTextAfterTheLastDot)
