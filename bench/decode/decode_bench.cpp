@@ -13,6 +13,8 @@
 
 #include "base/unique_handle.h"
 
+#include "bench/bench_clock.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -119,18 +121,6 @@ struct CorpusFile {
     std::string bytes;
 };
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 struct Pass {
     double seconds = 0;
     bool ok = true;
@@ -139,21 +129,21 @@ struct Pass {
 Pass Convert(const std::vector<CorpusFile>& files)
 {
     Pass pass;
-    double start = Seconds();
+    double start = BenchSeconds();
     for (const CorpusFile& file : files)
         pass.ok &=
             TranscodeFile(file.path.c_str(), static_cast<int>(file.bytes.size()), false) == TranscodeResult::Converted;
-    pass.seconds = Seconds() - start;
+    pass.seconds = BenchSeconds() - start;
     return pass;
 }
 
 Pass Floor(const std::vector<CorpusFile>& files)
 {
     Pass pass;
-    double start = Seconds();
+    double start = BenchSeconds();
     for (const CorpusFile& file : files)
         pass.ok &= ReadAndWriteBack(file.path, static_cast<int>(file.bytes.size()));
-    pass.seconds = Seconds() - start;
+    pass.seconds = BenchSeconds() - start;
     return pass;
 }
 
@@ -249,14 +239,14 @@ void CompareInMemory(const std::string& text)
 {
     // The table is built at the first conversion of a process, once.
     ConvertUtf8ToAnsi(text.data(), 4096, GetProcessHeap());
-    double start = Seconds();
+    double start = BenchSeconds();
     AnsiConversion fast = ConvertUtf8ToAnsi(text.data(), static_cast<int>(text.size()), GetProcessHeap());
-    double fastSeconds = Seconds() - start;
+    double fastSeconds = BenchSeconds() - start;
     fast.text.Free();
-    start = Seconds();
+    start = BenchSeconds();
     AnsiConversion platform =
         ConvertUtf8ToAnsiThroughPlatform(text.data(), static_cast<int>(text.size()), GetProcessHeap());
-    double platformSeconds = Seconds() - start;
+    double platformSeconds = BenchSeconds() - start;
     double megabytes = static_cast<double>(text.size()) / (1 << 20);
     Print("decode-memory-table-mb-per-s", megabytes / fastSeconds);
     Print("decode-memory-platform-mb-per-s", megabytes / platformSeconds);

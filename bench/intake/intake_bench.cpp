@@ -12,6 +12,8 @@
 #include "base/file_list.h"
 #include "base/unique_handle.h"
 
+#include "bench/bench_clock.h"
+
 #include <windows.h>
 
 #include <shlobj.h>
@@ -25,18 +27,6 @@ namespace {
 
 constexpr int kRounds = 3;
 constexpr int kEarlierEntries = 50000;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The floor: every entry of every folder visited, nothing kept.
 size_t BareWalk(const std::wstring& folder)
@@ -101,10 +91,10 @@ void PumpMessages()
 double TimeDrop(const Controls& controls, const std::wstring& folder)
 {
     void* data = FolderDropData(folder);
-    double start = Now();
+    double start = BenchSeconds();
     HandleListDrop(data, controls.list, controls.filter);
     PumpMessages(); // the repaint is part of the drop
-    double took = Now() - start;
+    double took = BenchSeconds() - start;
     ReleaseDropEventData(data);
     return took;
 }
@@ -146,9 +136,9 @@ int wmain(int argc, wchar_t** argv)
 
     double bare = 1e9, empty = 1e9, full = 1e9;
     for (int round = 0; round < kRounds; ++round) {
-        double start = Now();
+        double start = BenchSeconds();
         BareWalk(tree);
-        bare = std::min(bare, Now() - start);
+        bare = std::min(bare, BenchSeconds() - start);
 
         FileListRemoveAll(controls.list);
         empty = std::min(empty, TimeDrop(controls, tree));
