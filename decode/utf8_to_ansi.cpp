@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -23,9 +24,13 @@ struct AnsiTable {
     uint16_t bytes[kBmpSize];
 };
 
+// Null when there is no memory for it; conversions then go through the
+// platform.
 AnsiTable* BuildAnsiTable()
 {
-    AnsiTable* built = new AnsiTable;
+    AnsiTable* built = new (std::nothrow) AnsiTable;
+    if (!built)
+        return nullptr;
     AnsiTable& table = *built;
     for (int c = 0; c < kBmpSize && table.usable; ++c) {
         table.bytes[c] = 0;
@@ -46,11 +51,12 @@ AnsiTable* BuildAnsiTable()
 }
 
 // Built on first use and kept for the process's life: the active code page
-// does not change while a process runs. 128 KiB.
-const AnsiTable& TheAnsiTable()
+// does not change while a process runs. 128 KiB. Null when the code page
+// needs the platform's own conversion, or the table could not be built.
+const AnsiTable* UsableAnsiTable()
 {
     static const AnsiTable* table = BuildAnsiTable();
-    return *table;
+    return table && table->usable ? table : nullptr;
 }
 
 bool IsContinuation(uint8_t b)
@@ -193,8 +199,8 @@ AnsiConversion ConvertUtf8ToAnsi(const char* text, int length, HANDLE heap)
 {
     if (length < 0)
         return Failed(AnsiConversionStatus::NotUtf8);
-    const AnsiTable& table = TheAnsiTable();
-    if (!table.usable)
+    const AnsiTable* table = UsableAnsiTable();
+    if (!table)
         return ConvertUtf8ToAnsiThroughPlatform(text, length, heap);
 
     AnsiConversion result;
@@ -204,7 +210,7 @@ AnsiConversion ConvertUtf8ToAnsi(const char* text, int length, HANDLE heap)
 
     const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
     size_t produced = 0;
-    switch (WalkWithTable(table, begin, begin + length, result.text.As<uint8_t>(), &produced)) {
+    switch (WalkWithTable(*table, begin, begin + length, result.text.As<uint8_t>(), &produced)) {
     case Walk::Converted:
         result.status = AnsiConversionStatus::Converted;
         result.length = static_cast<int>(produced);
@@ -256,11 +262,10 @@ AnsiCheck CheckUtf8ForAnsi(const char* text, int length)
 {
     if (length < 0)
         return AnsiCheck::NotUtf8;
-    const AnsiTable& table = TheAnsiTable();
-    if (table.usable) {
+    if (const AnsiTable* table = UsableAnsiTable()) {
         const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
         size_t produced = 0;
-        switch (WalkWithTable(table, begin, begin + length, nullptr, &produced)) {
+        switch (WalkWithTable(*table, begin, begin + length, nullptr, &produced)) {
         case Walk::Converted: return AnsiCheck::Pieces;
         case Walk::NotUtf8: return AnsiCheck::NotUtf8;
         case Walk::NeedsPlatform: break;
@@ -283,10 +288,11 @@ int WholeCharactersIn(const char* text, int length, int wanted)
 
 int ConvertUtf8PieceToAnsi(const char* text, int length, char* out)
 {
+    const AnsiTable* table = UsableAnsiTable();
     const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
     size_t produced = 0;
-    if (WalkWithTable(TheAnsiTable(), begin, begin + length, reinterpret_cast<uint8_t*>(out), &produced) !=
-        Walk::Converted)
+    if (!table ||
+        WalkWithTable(*table, begin, begin + length, reinterpret_cast<uint8_t*>(out), &produced) != Walk::Converted)
         return -1;
     return static_cast<int>(produced);
 }
