@@ -37,13 +37,11 @@ void RebuildFromUnselected(HWND list)
         characters += kept.back().size() + 1;
     }
 
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    FileListRedrawPause pause(list);
     FileListRemoveAll(list);
-    SendMessageW(list, LB_INITSTORAGE, kept.size(), characters * sizeof(wchar_t));
+    FileListReserve(list, kept.size(), characters);
     for (const std::wstring& text : kept)
-        SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+        FileListAppend(list, text.c_str());
 }
 
 } // namespace

@@ -37,6 +37,27 @@ void FileListRemoveAll(HWND list)
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
 }
 
+void FileListAppend(HWND list, const wchar_t* path)
+{
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(path));
+}
+
+bool FileListReserve(HWND list, size_t count, size_t characters)
+{
+    return SendMessageW(list, LB_INITSTORAGE, count, characters * sizeof(wchar_t)) != LB_ERRSPACE;
+}
+
+FileListRedrawPause::FileListRedrawPause(HWND list) : list_(list)
+{
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+}
+
+FileListRedrawPause::~FileListRedrawPause()
+{
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+}
+
 bool IsOptionTicked(HWND checkBox)
 {
     return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;

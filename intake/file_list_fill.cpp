@@ -8,31 +8,10 @@ namespace {
 // and rewriting the entries already there.
 constexpr size_t kDirectInsertLimit = 256;
 
-// Redraw off while the list box changes; on again and repainted at the end.
-class RedrawPause {
-public:
-    explicit RedrawPause(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }
-    RedrawPause(const RedrawPause&) = delete;
-    RedrawPause& operator=(const RedrawPause&) = delete;
-    ~RedrawPause()
-    {
-        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-    }
-
-private:
-    HWND list_;
-};
-
 void InsertEachAtTop(HWND list, const std::vector<std::wstring>& paths)
 {
     for (const std::wstring& path : paths)
         FileListInsertTop(list, path.c_str());
-}
-
-void Append(HWND list, const std::wstring& text)
-{
-    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 // Reads every entry out, empties the list box and adds the new paths and
@@ -64,17 +43,17 @@ bool Refill(HWND list, const std::vector<std::wstring>& paths)
 
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     WPARAM total = paths.size() + kept.size();
-    if (SendMessageW(list, LB_INITSTORAGE, total, characters * sizeof(wchar_t)) == LB_ERRSPACE) {
+    if (!FileListReserve(list, total, characters)) {
         for (const std::wstring& text : kept)
-            Append(list, text);
+            FileListAppend(list, text.c_str());
         for (int index : selected)
             SendMessageW(list, LB_SETSEL, TRUE, index);
         return false;
     }
     for (auto path = paths.rbegin(); path != paths.rend(); ++path)
-        Append(list, *path);
+        FileListAppend(list, path->c_str());
     for (const std::wstring& text : kept)
-        Append(list, text);
+        FileListAppend(list, text.c_str());
 
     // Every earlier entry moved down by the number of new ones. The list box
     // keeps its caret and anchor indexes where they were when entries are
@@ -98,7 +77,7 @@ void FileListInsertTopMany(HWND list, const std::vector<std::wstring>& paths)
 {
     if (paths.empty())
         return;
-    RedrawPause pause(list);
+    FileListRedrawPause pause(list);
     if (paths.size() <= kDirectInsertLimit || !Refill(list, paths))
         InsertEachAtTop(list, paths);
 }
