@@ -55,21 +55,6 @@ void Send(std::vector<INPUT> inputs)
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-struct BoxSearch {
-    HWND box;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
-        reinterpret_cast<BoxSearch*>(param)->box = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 } // namespace
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
@@ -231,9 +216,7 @@ void ListPaths(HWND list, const std::vector<std::wstring>& topFirst)
 
 HWND FindMessageBox(DWORD threadId)
 {
-    BoxSearch search{nullptr};
-    EnumThreadWindows(threadId, FindBox, reinterpret_cast<LPARAM>(&search));
-    return search.box;
+    return FindShownWindow(threadId, L"#32770");
 }
 
 std::vector<ShownBox> ReadBoxesUntilDone(DWORD threadId, DWORD milliseconds)
@@ -243,16 +226,9 @@ std::vector<ShownBox> ReadBoxesUntilDone(DWORD threadId, DWORD milliseconds)
         HWND box = nullptr;
         if (!WaitUntil([&] { return (box = FindMessageBox(threadId)) != nullptr; }, milliseconds))
             return boxes;
-        ShownBox shown;
-        wchar_t text[1024] = L"";
-        GetWindowTextW(box, text, 1024);
-        shown.title = text;
-        // The box's text is its static control 0xFFFF.
-        text[0] = L'\0';
-        GetDlgItemTextW(box, 0xFFFF, text, 1024);
-        shown.text = text;
+        ShownBox shown = ReadMessageBox(box);
         boxes.push_back(shown);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        DismissMessageBox(box);
         WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
         if (shown.text == L"Done!")
             return boxes;

@@ -6,6 +6,7 @@
 
 #include "base/control_numbers.h"
 #include "base/unique_handle.h"
+#include "support/shown_windows.h"
 
 #include <windows.h>
 
@@ -67,10 +68,7 @@ std::vector<int> SelectedEntries(HWND list);
 void ListPaths(HWND list, const std::vector<std::wstring>& topFirst);
 
 // A message box of the program as the user sees it.
-struct ShownBox {
-    std::wstring title;
-    std::wstring text;
-};
+using ShownBox = MessageBoxContent;
 // The message box the program's thread is showing now, null when none.
 HWND FindMessageBox(DWORD threadId);
 // Waits for each message box in turn, reads it and dismisses it with OK,

@@ -25,32 +25,16 @@ const TipCase kTipCases[] = {
     {"CharsetCheckBox", kCharsetCheckBoxControl, L"Try to detect charset=utf-8"},
 };
 
-struct TipSearch {
-    HWND tip;
-};
-
-BOOL CALLBACK FindShownTip(HWND window, LPARAM param)
-{
-    wchar_t className[32] = L"";
-    GetClassNameW(window, className, 32);
-    if (_wcsicmp(className, L"tooltips_class32") == 0 && IsWindowVisible(window)) {
-        reinterpret_cast<TipSearch*>(param)->tip = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The text of the tooltip the program shows now; empty when none shows.
 std::wstring ShownTipText(DWORD threadId)
 {
-    TipSearch search{nullptr};
-    EnumThreadWindows(threadId, FindShownTip, reinterpret_cast<LPARAM>(&search));
-    if (!search.tip)
+    HWND tip = FindShownWindow(threadId, L"tooltips_class32");
+    if (!tip)
         return {};
     // The tooltip answers WM_GETTEXT with the text it shows.
     wchar_t text[256] = L"";
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(search.tip, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+    SendMessageTimeoutW(tip, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
                         &copied);
     return text;
 }

@@ -1,39 +1,9 @@
 #include "box_reader.h"
 
 #include "base/file_list.h"
+#include "support/shown_windows.h"
 
 namespace {
-
-constexpr int kMessageTextId = 0xFFFF;
-
-struct Search {
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param)
-{
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (std::wstring_view(className) == L"#32770" && IsWindowVisible(window)) {
-        reinterpret_cast<Search*>(param)->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[8192] = {};
-    GetWindowTextW(window, text, 8192);
-    return text;
-}
-
-std::wstring BoxText(HWND box)
-{
-    wchar_t text[16384] = {};
-    GetDlgItemTextW(box, kMessageTextId, text, 16384);
-    return text;
-}
 
 LRESULT CALLBACK RunWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -64,21 +34,20 @@ std::vector<ShownBox> BoxReader::Boxes()
 void BoxReader::Watch()
 {
     while (!stop_) {
-        Search search;
-        EnumThreadWindows(thread_, FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) {
+        HWND box = FindShownWindow(thread_, L"#32770");
+        if (!box) {
             Sleep(5);
             continue;
         }
-        HWND box = search.found;
-        ShownBox shown{WindowText(box), BoxText(box), GetWindow(box, GW_OWNER)};
+        MessageBoxContent content = ReadMessageBox(box);
+        ShownBox shown{content.title, content.text, GetWindow(box, GW_OWNER)};
         if (whileShown_)
             whileShown_(box, shown);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             boxes_.push_back(shown);
         }
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        DismissMessageBox(box);
         // The same box must not be read twice.
         for (int wait = 0; wait < 2000 && IsWindow(box) && IsWindowVisible(box); ++wait)
             Sleep(5);
