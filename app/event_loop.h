@@ -2,7 +2,7 @@
 // asked for, one command at a time, until the window is closed.
 #pragma once
 
-#include "app/event_queue.h"
+#include "base/event_queue.h"
 
 // Returns the kind of the next waiting event, or EventKind::None after it
 // has handled one Windows message instead. The current event's source and

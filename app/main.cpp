@@ -1,7 +1,7 @@
 // Tolvane's main routine: start-up, the event loop, shut-down. The program
 // has one thread, which runs everything, and always ends with exit code 0.
 #include "app/event_loop.h"
-#include "app/event_queue.h"
+#include "base/event_queue.h"
 #include "base/program_heaps.h"
 #include "ui/main_window.h"
 

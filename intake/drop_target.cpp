@@ -1,7 +1,7 @@
 #include "intake/drop_target.h"
 
-#include "app/event_queue.h"
 #include "base/control_numbers.h"
+#include "base/event_queue.h"
 #include "intake/drop_event_data.h"
 #include "intake/drop_feedback.h"
 

@@ -1,6 +1,6 @@
 #include "ui/main_window.h"
 
-#include "app/event_queue.h"
+#include "base/event_queue.h"
 #include "intake/drop_intake.h"
 #include "ui/command_numbers.h"
 #include "ui/controls.h"

@@ -1,6 +1,6 @@
 // The main window's message handling inside one process: which events its
 // messages raise, the tooltips' requests for text, and the accelerator table.
-#include "app/event_queue.h"
+#include "base/event_queue.h"
 #include "ui/main_window.h"
 
 #include <commctrl.h>

@@ -1,4 +1,4 @@
-#include "app/event_queue.h"
+#include "base/event_queue.h"
 
 #include "base/program_heaps.h"
 
