@@ -28,15 +28,19 @@ wine_environment() {
     export WINEARCH=win64
 }
 
-# wine_prefix_ready: creates the prefix once (about 10 s) and turns off the
-# X11 driver's window management, which costs seconds per closed window
-# without a window manager.
+# wine_prefix_ready [desktop]: creates the prefix once (about 10 s). The
+# tests' prefix turns off the X11 driver's window management, which costs
+# seconds per closed window without a window manager, but leaves every window
+# unmanaged: always on top, no taskbar entry. A desktop prefix (for a real
+# $DISPLAY with a window manager) leaves the windows to the window manager.
 wine_prefix_ready() {
     wine_environment
+    local managed=N
+    [[ "${1:-}" == desktop ]] && managed=Y
     if [[ ! -f "$WINEPREFIX/.tolvane-ready" ]]; then
         mkdir -p "$WINEPREFIX"
         wine64 wineboot -i >/dev/null 2>&1 || true
-        wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f >/dev/null 2>&1
         wineserver -w
         touch "$WINEPREFIX/.tolvane-ready"
     fi
