@@ -1,5 +1,6 @@
 #include "decode/transcode_file.h"
 
+#include "base/file_system_path.h"
 #include "base/program_heaps.h"
 #include "base/unique_handle.h"
 #include "decode/charset_removal.h"
@@ -132,6 +133,8 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
 {
     if (size <= 0)
         return TranscodeResult::OpenFailed;
+    // Every open, the reopens for the rewrite included, takes the long form.
+    const std::wstring target = FileSystemPath(path);
     HANDLE heap = GetProgramHeap(ProgramHeap::Conversion);
 
     // size + 1 bytes: room for the byte that tells a grown file. The source
@@ -139,7 +142,7 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
     HeapBlock source = HeapBlock::Allocate(heap, static_cast<SIZE_T>(size) + 1);
     if (!source)
         return TranscodeResult::OutOfMemory;
-    if (!ReadWhole(path, source.As<char>(), static_cast<DWORD>(size)))
+    if (!ReadWhole(target.c_str(), source.As<char>(), static_cast<DWORD>(size)))
         return TranscodeResult::OpenFailed;
 
     const char* text = source.As<char>();
@@ -171,7 +174,7 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
             }
             return true;
         };
-        return Rewrite(path, writePieces, source.As<char>(), size);
+        return Rewrite(target.c_str(), writePieces, source.As<char>(), size);
     }
 
     // The charset declaration is cut from the whole converted text.
@@ -183,5 +186,5 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
     auto writeWhole = [&](HANDLE file) {
         return WriteAll(file, ansi.text.As<char>(), static_cast<DWORD>(ansi.length));
     };
-    return Rewrite(path, writeWhole, source.As<char>(), size);
+    return Rewrite(target.c_str(), writeWhole, source.As<char>(), size);
 }

@@ -1,6 +1,7 @@
 #include "intake/folder_scan.h"
 
 #include "base/file_list.h"
+#include "base/file_system_path.h"
 #include "base/unique_handle.h"
 #include "intake/path_probes.h"
 
@@ -20,8 +21,9 @@ struct FolderIdentity {
 // without the guard, and its enumeration decides.
 bool GetFolderIdentity(const std::wstring& path, FolderIdentity& identity)
 {
-    UniqueFile folder(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile folder(CreateFileW(FileSystemPath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
     if (!folder || !GetFileInformationByHandle(folder.Get(), &information))
         return false;
@@ -81,7 +83,7 @@ void EnterFolder(FolderWalk& walk, std::wstring path, bool isReparsePoint)
     if (WalkedBefore(walk, path, isReparsePoint))
         return;
     WalkLevel level{std::move(path), UniqueFind(), {}, true};
-    level.find.Reset(FindFirstFileW((level.path + L"\\*.*").c_str(), &level.entry));
+    level.find.Reset(FindFirstFileW(FileSystemPath(level.path + L"\\*.*").c_str(), &level.entry));
     if (level.find)
         walk.levels.push_back(std::move(level));
 }

@@ -1,13 +1,11 @@
 #include "intake/path_probes.h"
 
+#include "base/file_system_path.h"
 #include "base/unique_handle.h"
 
 #include <string>
 
 namespace {
-
-// The file system is asked about at most this many characters of a path.
-constexpr size_t kProbedPathLength = MAX_PATH;
 
 constexpr DWORD kNoRootDirectory = DRIVE_NO_ROOT_DIR;
 
@@ -23,7 +21,7 @@ LONGLONG SizeProbe(std::wstring_view path)
     if (path.empty())
         return kSizeProbeNothing;
 
-    std::wstring copy(path.substr(0, kProbedPathLength));
+    std::wstring copy(path);
 
     if ((copy.size() == 2 || copy.size() == 3) && copy[1] == L':') {
         if (copy.size() == 2)
@@ -35,7 +33,7 @@ LONGLONG SizeProbe(std::wstring_view path)
         copy.pop_back();
 
     WIN32_FIND_DATAW found;
-    UniqueFind find(FindFirstFileW(copy.c_str(), &found));
+    UniqueFind find(FindFirstFileW(FileSystemPath(copy).c_str(), &found));
     if (find) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             return kSizeProbeFolder;
@@ -45,7 +43,7 @@ LONGLONG SizeProbe(std::wstring_view path)
     // Share roots (\\server\share) and relative ".." paths have no find entry of
     // their own, so their attributes decide.
     if (copy.starts_with(L"\\\\") || copy.starts_with(L"..")) {
-        DWORD attributes = GetFileAttributesW(copy.c_str());
+        DWORD attributes = GetFileAttributesW(FileSystemPath(copy).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return DriveProbe(copy);
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kSizeProbeFolder : kSizeProbeNothing;

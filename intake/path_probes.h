@@ -8,8 +8,8 @@
 constexpr LONGLONG kSizeProbeNothing = -1;
 constexpr LONGLONG kSizeProbeFolder = -2; // a folder or an existing drive root
 
-// The file's size in bytes, or kSizeProbeNothing / kSizeProbeFolder. Only the
-// first 260 characters of the path are asked about.
+// The file's size in bytes, or kSizeProbeNothing / kSizeProbeFolder. The
+// whole path is asked about, however long.
 LONGLONG SizeProbe(std::wstring_view path);
 
 // The text after the path's last dot, in the path's own case, up to the first

@@ -120,6 +120,54 @@ TEST_P(Drops, FilterKeepsOnlyHtmlFiles)
     EXPECT_EQ(ListedPaths(tolvane_.Control(kListBoxControl)), (std::vector<std::wstring>{page}));
 }
 
+// A tree whose deepest files have paths of about 600 characters, more than
+// twice what a file-system call takes without the long form.
+TEST(LongPaths, DeepTreeIsWalkedListedConvertedAndReportedWithItsFullPath)
+{
+    OleThread ole;
+    TempFolder folder;
+    auto deepFolder = [&](wchar_t letter) {
+        std::wstring deep = folder.Join(std::wstring(60, letter));
+        for (int level = 0; deep.size() < 560; ++level)
+            deep += L"\\level " + std::to_wstring(level) + L" " + std::wstring(40, L'd');
+        MakeFolders(deep);
+        return deep;
+    };
+    // One tree is dropped as a whole, from its top; the other's file alone.
+    const std::wstring top = folder.Join(std::wstring(60, L't'));
+    const std::wstring deep = deepFolder(L't');
+    const std::wstring walked = deep + L"\\walked page.htm";
+    const std::wstring gone = deep + L"\\gone.htm";
+    const std::wstring dropped = deepFolder(L'f') + L"\\dropped.htm";
+    ASSERT_GT(walked.size(), 580u);
+    WriteBytes(walked, "<p>caf\xC3\xA9</p>");
+    WriteBytes(gone, "<p>x</p>");
+    WriteBytes(dropped, "na\xC3\xAFve");
+
+    TolvaneProcess tolvane;
+    HWND list = tolvane.Control(kListBoxControl);
+    DWORD effect = DROPEFFECT_NONE;
+    ASSERT_EQ(DragFilesTo(CentreOf(list), {top, dropped}, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+    ASSERT_TRUE(WaitUntil([&] { return FileListCount(list) == 3; }));
+    // Listed exactly as found and dropped: no \\?\ form shows.
+    std::vector<std::wstring> listed = ListedPaths(list);
+    EXPECT_EQ(listed[0], dropped);
+    std::vector<std::wstring> found(listed.begin() + 1, listed.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{gone, walked}));
+
+    RemoveTree(gone);
+    tolvane.Activate();
+    Click(CentreOf(tolvane.Control(kDecodeButtonControl)));
+    std::vector<ShownBox> boxes = ReadBoxesUntilDone(tolvane.ThreadId());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, L"Error!");
+    EXPECT_EQ(boxes[0].text, L"Error opening: " + gone);
+    EXPECT_EQ(boxes[1].text, L"Done!");
+    EXPECT_EQ(ReadBytes(walked), "<p>caf\xE9</p>");
+    EXPECT_EQ(ReadBytes(dropped), "na\xEFve");
+}
+
 INSTANTIATE_TEST_SUITE_P(App, Drops, testing::Values(DropPlace{"OnTheList", true}, DropPlace{"OnTheWindow", false}),
                          [](const testing::TestParamInfo<DropPlace>& info) { return info.param.name; });
 

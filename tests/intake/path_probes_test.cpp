@@ -37,14 +37,29 @@ TEST(SizeProbe, MissingDriveIsNothing)
     EXPECT_EQ(SizeProbe(std::wstring{letter, L':', L'\\'}), kSizeProbeNothing);
 }
 
-TEST(SizeProbe, LongPathIsProbedByItsFirst260Characters)
+// A path far beyond MAX_PATH is probed whole: the file's size, the folder,
+// and nothing for a name that its folder does not hold.
+TEST(SizeProbe, LongPathIsProbedWhole)
 {
     TempFolder folder;
-    std::wstring name = folder.Join(L"");
-    name.append(MAX_PATH - name.size(), L'x');
-    ASSERT_EQ(name.size(), static_cast<size_t>(MAX_PATH));
-    MakeFolders(name.substr(0, name.size()));
-    EXPECT_EQ(SizeProbe(name + L"\\whatever-follows.htm"), kSizeProbeFolder);
+    std::wstring deep = folder.Path();
+    while (deep.size() < 560)
+        deep += L"\\" + std::wstring(50, L'x');
+    MakeFolders(deep);
+    const std::wstring file = deep + L"\\page.htm";
+    WriteBytes(file, "12345");
+    ASSERT_GT(file.size(), 2u * MAX_PATH);
+
+    EXPECT_EQ(SizeProbe(file), 5);
+    EXPECT_EQ(SizeProbe(deep), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(deep + L"\\"), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(deep + L"\\whatever-follows.htm"), kSizeProbeNothing);
+    // Cut to its first 260 characters, the path names a folder that exists:
+    // the probe must not answer for that one.
+    std::wstring cutHere = folder.Path();
+    cutHere.append(MAX_PATH - cutHere.size() - 1, L'y');
+    MakeFolders(cutHere);
+    EXPECT_EQ(SizeProbe(cutHere + L"yyyy\\file.htm"), kSizeProbeNothing);
 }
 
 struct ExtensionCase {

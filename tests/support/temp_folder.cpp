@@ -1,5 +1,6 @@
 #include "support/temp_folder.h"
 
+#include "base/file_system_path.h"
 #include "base/unique_handle.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +41,10 @@ std::wstring TempFolder::Join(std::wstring_view name) const
 
 void WriteBytes(const std::wstring& path, std::string_view bytes)
 {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::wstring target = FileSystemPath(path);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file.IsValid()) << "cannot create test file, error " << GetLastError();
     size_t done = 0;
     while (done < bytes.size()) {
@@ -56,8 +58,8 @@ void WriteBytes(const std::wstring& path, std::string_view bytes)
 
 std::string ReadBytes(const std::wstring& path)
 {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         ADD_FAILURE() << "cannot open for reading, error " << GetLastError();
         return {};
@@ -82,25 +84,26 @@ void MakeFolders(const std::wstring& path)
 {
     size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 2 &&
-        GetFileAttributesW(path.substr(0, slash).c_str()) == INVALID_FILE_ATTRIBUTES)
+        GetFileAttributesW(FileSystemPath(path.substr(0, slash)).c_str()) == INVALID_FILE_ATTRIBUTES)
         MakeFolders(path.substr(0, slash));
-    CreateDirectoryW(path.c_str(), nullptr);
+    CreateDirectoryW(FileSystemPath(path).c_str(), nullptr);
 }
 
 void RemoveTree(const std::wstring& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    const std::wstring target = FileSystemPath(path);
+    DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesW(path.c_str(),
+    SetFileAttributesW(target.c_str(),
                        attributes & FILE_ATTRIBUTE_DIRECTORY ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileW(path.c_str());
+        DeleteFileW(target.c_str());
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         WIN32_FIND_DATAW entry;
-        UniqueFind find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+        UniqueFind find(FindFirstFileW(FileSystemPath(path + L"\\*").c_str(), &entry));
         if (find) {
             do {
                 std::wstring_view name(entry.cFileName);
@@ -109,5 +112,5 @@ void RemoveTree(const std::wstring& path)
             } while (FindNextFileW(find.Get(), &entry));
         }
     }
-    RemoveDirectoryW(path.c_str());
+    RemoveDirectoryW(target.c_str());
 }
