@@ -1,5 +1,6 @@
 // Tolvane's main routine: start-up, the event loop, shut-down. The program
 // has one thread, which runs everything, and always ends with exit code 0.
+#include "app/command_line.h"
 #include "app/event_loop.h"
 #include "base/event_queue.h"
 #include "base/program_heaps.h"
@@ -45,7 +46,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     // Without a window there is nothing to close, and no close event would
     // ever end the loop.
-    if (SetUpMainWindow(icon, cursor, font))
+    if (SetUpMainWindow(icon, cursor, font)) {
+        PostCommandLineDrop(MainWindowControl(kListBoxControl));
         RunEventLoop();
+    }
     ShutDown();
 }

@@ -79,10 +79,32 @@ std::wstring TolvaneExePath()
     return path + L"..\\..\\app\\tolvane.exe";
 }
 
-TolvaneProcess::TolvaneProcess(const wchar_t* environment, bool waitForWindow)
+std::wstring CommandLineArguments(const std::vector<std::wstring>& arguments)
+{
+    std::wstring tail;
+    for (const std::wstring& argument : arguments) {
+        tail += L" \"";
+        size_t backslashes = 0;
+        for (wchar_t c : argument) {
+            if (c == L'\\') {
+                ++backslashes;
+                continue;
+            }
+            // Backslashes count double only before a quote.
+            tail.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+            backslashes = 0;
+            tail += c;
+        }
+        tail.append(backslashes * 2, L'\\'); // before the closing quote
+        tail += L'"';
+    }
+    return tail;
+}
+
+TolvaneProcess::TolvaneProcess(const wchar_t* environment, bool waitForWindow, const std::wstring& arguments)
 {
     std::wstring exe = TolvaneExePath();
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

@@ -25,7 +25,10 @@ public:
     // Starts tolvane.exe from the build, waits until its window exists and is
     // the foreground window. `environment`, when not null, replaces the
     // inherited environment block (a double-null-terminated block).
-    explicit TolvaneProcess(const wchar_t* environment = nullptr, bool waitForWindow = true);
+    // `arguments` follow the program's own quoted path on its command line
+    // (see CommandLineArguments).
+    explicit TolvaneProcess(const wchar_t* environment = nullptr, bool waitForWindow = true,
+                            const std::wstring& arguments = {});
     TolvaneProcess(const TolvaneProcess&) = delete;
     TolvaneProcess& operator=(const TolvaneProcess&) = delete;
     ~TolvaneProcess();
@@ -50,6 +53,10 @@ private:
 
 // The path of tolvane.exe in the build, next to the test's own folder.
 std::wstring TolvaneExePath();
+
+// A command line tail that CommandLineToArgvW splits back into exactly
+// `arguments`: each one quoted, with backslashes before a quote doubled.
+std::wstring CommandLineArguments(const std::vector<std::wstring>& arguments);
 
 // Keyboard and mouse input through SendInput; it reaches the foreground
 // window as a user's would. `modifiers` are virtual keys held around the key
