@@ -88,6 +88,15 @@ struct GlobalTraits {
 };
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 
+// Fonts, brushes, bitmaps: GDI objects the program made, deleted with
+// DeleteObject (never a stock object).
+template <typename Object> struct GdiObjectTraits {
+    using Type = Object;
+    static Type Invalid() { return nullptr; }
+    static bool Release(Type h) { return DeleteObject(h) != FALSE; }
+};
+template <typename Object> using UniqueGdiObject = UniqueHandle<GdiObjectTraits<Object>>;
+
 // A block taken from a heap; freed back to the same heap.
 class HeapBlock {
 public:

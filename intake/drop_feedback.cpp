@@ -1,5 +1,10 @@
 #include "intake/drop_feedback.h"
 
+#include "base/unique_handle.h"
+#include "base/window_dpi.h"
+
+#include <algorithm>
+
 namespace {
 
 // The list box's client-area DC for one drawing.
@@ -23,6 +28,35 @@ private:
 void Redraw(HWND list, const RECT* area)
 {
     RedrawWindow(list, area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+// A dotted frame drawn with XOR, as DrawFocusRect draws its frame, but
+// `thickness` pixels wide, so that it shows as plainly at any DPI as one
+// pixel does at 96. Repainting the entry takes it away.
+void DrawOutline(HDC dc, const RECT& rect, int thickness)
+{
+    static const WORD kDots[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+    UniqueGdiObject<HBITMAP> dots(CreateBitmap(8, 8, 1, 1, kDots));
+    UniqueGdiObject<HBRUSH> brush(dots ? CreatePatternBrush(dots.Get()) : nullptr);
+    if (!brush)
+        return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int band = std::min(thickness, std::min(width, height) / 2);
+    if (band <= 0)
+        return;
+    // Text and background colours make the pattern's 1 bits invert and its
+    // 0 bits leave the pixels alone.
+    COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+    COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+    HGDIOBJ oldBrush = SelectObject(dc, brush.Get());
+    PatBlt(dc, rect.left, rect.top, width, band, PATINVERT);
+    PatBlt(dc, rect.left, rect.bottom - band, width, band, PATINVERT);
+    PatBlt(dc, rect.left, rect.top + band, band, height - 2 * band, PATINVERT);
+    PatBlt(dc, rect.right - band, rect.top + band, band, height - 2 * band, PATINVERT);
+    SelectObject(dc, oldBrush);
+    SetBkColor(dc, oldBack);
+    SetTextColor(dc, oldText);
 }
 
 bool GetEntryRect(HWND list, int entry, RECT& rect)
@@ -64,7 +98,7 @@ void DrawDragOutline(HWND list, POINT clientPoint, int& outlinedEntry)
         rect.bottom = client.bottom;
     WindowDC dc(list);
     if (dc.Get())
-        DrawFocusRect(dc.Get(), &rect);
+        DrawOutline(dc.Get(), rect, std::max(1, ScaleForDpi(1, WindowDpi(list))));
 }
 
 void RemoveDragOutline(HWND list, int& outlinedEntry)

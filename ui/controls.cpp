@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include "base/window_dpi.h"
+
 namespace {
 
 struct ControlRecord {
@@ -13,7 +15,8 @@ struct ControlRecord {
 
 constexpr DWORD kCommonStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP;
 
-// Positions are in client pixels of the 970 x 520 main window. No horizontal
+// Positions are in client pixels of the 970 x 520 main window at 96 DPI,
+// scaled for the window's DPI when the control is made. No horizontal
 // extent is ever set on the list, so a long path is cut off at its right edge
 // and the horizontal bar never shows.
 constexpr ControlRecord kControls[] = {
@@ -34,19 +37,42 @@ const ControlRecord* FindControlRecord(ControlNumber number)
     return nullptr;
 }
 
+// The edges are scaled rather than the size, so that controls that meet at
+// 96 DPI still meet, and the list still ends at the client area's bottom.
+RECT ScaledRect(const ControlRecord& record, UINT dpi)
+{
+    return {ScaleForDpi(record.x, dpi), ScaleForDpi(record.y, dpi), ScaleForDpi(record.x + record.width, dpi),
+            ScaleForDpi(record.y + record.height, dpi)};
+}
+
 } // namespace
 
-HWND CreateMainWindowControl(HWND parent, ControlNumber number, HFONT font)
+HWND CreateMainWindowControl(HWND parent, ControlNumber number, HFONT font, UINT dpi)
 {
     const ControlRecord* record = FindControlRecord(number);
     if (!record)
         return nullptr;
-    HWND control =
-        CreateWindowExW(record->exStyle, record->className, record->caption, kCommonStyle | record->style, record->x,
-                        record->y, record->width, record->height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const RECT rect = ScaledRect(*record, dpi);
+    HWND control = CreateWindowExW(record->exStyle, record->className, record->caption, kCommonStyle | record->style,
+                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
     if (!control)
         return nullptr;
     SetWindowLongPtrW(control, GWLP_ID, record->number);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return control;
+}
+
+bool ScaleMainWindowControl(HWND control, HFONT font, UINT dpi)
+{
+    const ControlRecord* record = FindControlRecord(static_cast<ControlNumber>(GetDlgCtrlID(control)));
+    if (!record)
+        return false;
+    // The font first: a list box measures its entries with it.
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    const RECT rect = ScaledRect(*record, dpi);
+    SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(control, nullptr, TRUE);
+    return true;
 }

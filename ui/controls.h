@@ -10,6 +10,12 @@ inline constexpr ControlNumber kControlCreationOrder[] = {
     kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl, kCharsetCheckBoxControl,
 };
 
-// Creates control `number` as a child of `parent`, with its identifier set to
-// the number and `font` set with redraw. Null when the system refused.
-HWND CreateMainWindowControl(HWND parent, ControlNumber number, HFONT font);
+// Creates control `number` as a child of `parent`, its rectangle made for
+// `dpi`, with its identifier set to the number and `font` set with redraw.
+// Null when the system refused.
+HWND CreateMainWindowControl(HWND parent, ControlNumber number, HFONT font, UINT dpi);
+
+// Moves and sizes a control made by CreateMainWindowControl for `dpi` and
+// gives it `font`, after the window moved to a monitor of another DPI. False
+// for a window that is not one of the table's controls.
+bool ScaleMainWindowControl(HWND control, HFONT font, UINT dpi);

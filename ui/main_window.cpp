@@ -1,13 +1,16 @@
 #include "ui/main_window.h"
 
 #include "base/event_queue.h"
+#include "base/window_dpi.h"
 #include "intake/drop_intake.h"
 #include "ui/command_numbers.h"
+#include "ui/control_font.h"
 #include "ui/controls.h"
 #include "ui/focus.h"
 #include "ui/list_box_mouse.h"
 #include "ui/tooltips.h"
 
+#include <commctrl.h>
 #include <ole2.h>
 #include <windowsx.h>
 
@@ -18,6 +21,7 @@ namespace {
 
 constexpr int kWindowNumber = 0;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+// At 96 DPI; scaled for the DPI of the window's monitor.
 constexpr int kClientWidth = 970;
 constexpr int kClientHeight = 520;
 constexpr int kMaxTipWidth = 300;
@@ -36,6 +40,12 @@ wchar_t className[32] = L"";
 HWND mainWindow = nullptr;
 HWND controls[kCharsetCheckBoxControl + 1] = {};
 HACCEL accelerators = nullptr;
+// The DPI the window and its controls are made for, and the controls' font:
+// the stock font the setup was given, or one made for the DPI (which must
+// outlive every control that uses it).
+UINT windowDpi = kBaseDpi;
+HFONT stockFont = nullptr;
+UniqueFont dpiFont;
 // Messages received before the tooltips can ask (creation, first showing)
 // skip the tip text supply.
 bool tipTextSupplyInstalled = false;
@@ -53,6 +63,28 @@ bool IsControlWindow(HWND window)
         if (control && control == window)
             return true;
     return false;
+}
+
+HFONT ControlFont()
+{
+    return dpiFont ? dpiFont.Get() : stockFont;
+}
+
+// The outer rectangle of the window at `dpi`, with its top-left corner at 0, 0.
+RECT OuterRect(UINT dpi)
+{
+    RECT frame{0, 0, ScaleForDpi(kClientWidth, dpi), ScaleForDpi(kClientHeight, dpi)};
+    AdjustWindowRectForDpi(frame, kWindowStyle, 0, dpi);
+    return {0, 0, frame.right - frame.left, frame.bottom - frame.top};
+}
+
+BOOL CALLBACK SetTooltipWidth(HWND window, LPARAM width)
+{
+    wchar_t name[32] = L"";
+    GetClassNameW(window, name, 32);
+    if (lstrcmpiW(name, TOOLTIPS_CLASSW) == 0)
+        SendMessageW(window, TTM_SETMAXTIPWIDTH, 0, width);
+    return TRUE;
 }
 
 // Message handlers, one per message.
@@ -95,6 +127,29 @@ LRESULT OnActivate(HWND window, UINT state)
     return 1;
 }
 
+// The window moved to a monitor of another DPI (or that monitor's scale
+// changed): take the rectangle the system suggests and make every control,
+// the font and the tooltips' width for the new DPI.
+LRESULT OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
+{
+    if (dpi == 0)
+        return 0;
+    windowDpi = dpi;
+    UniqueFont font = CreateControlFont(stockFont, dpi);
+    HFONT controlFont = font ? font.Get() : stockFont;
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND control : controls)
+        if (control)
+            ScaleMainWindowControl(control, controlFont, dpi);
+    // The old font goes only now that no control uses it.
+    dpiFont = std::move(font);
+    // The tooltips are the thread's own; the program keeps no handle to them.
+    EnumThreadWindows(GetCurrentThreadId(), SetTooltipWidth, ScaleForDpi(kMaxTipWidth, dpi));
+    return 0;
+}
+
 BOOL CALLBACK ForwardSysColorChange(HWND child, LPARAM)
 {
     SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
@@ -121,6 +176,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         HANDLE_MSG(window, WM_COMMAND, OnCommand);
         HANDLE_MSG(window, WM_CLOSE, OnClose);
     case WM_ACTIVATE: return OnActivate(window, LOWORD(wParam));
+    case WM_DPICHANGED: return OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_SYSCOLORCHANGE: OnSysColorChange(window); break;
     case WM_ERASEBKGND: PostIgnoredEvent(window, EventKind::EraseBackground, message); break;
     case WM_MOVE: PostIgnoredEvent(window, EventKind::Move, message); return 0;
@@ -147,18 +203,35 @@ bool RegisterMainWindowClass(HINSTANCE instance, HICON icon, HCURSOR cursor)
     return RegisterClassW(&windowClass) != 0;
 }
 
+// The outer top-left corner goes to the top-left corner of the primary
+// monitor's work area, so that a taskbar docked at the top or the left does
+// not cover the title bar. The client area is fixed at the monitor's DPI; the
+// outer size follows from the frame.
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    // The client area is fixed; the outer size follows from the frame.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-    return CreateWindowExW(0, className, L"Tolvane", kWindowStyle, 0, 0, frame.right - frame.left,
-                           frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+    HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    RECT work{};
+    if (GetMonitorInfoW(monitor, &info))
+        work = info.rcWork;
+    windowDpi = MonitorDpi(monitor);
+    const RECT outer = OuterRect(windowDpi);
+    HWND window = CreateWindowExW(0, className, L"Tolvane", kWindowStyle, work.left, work.top, outer.right,
+                                  outer.bottom, nullptr, nullptr, instance, nullptr);
+    // Where the monitor's DPI cannot be asked, the window knows its own.
+    const UINT dpi = window ? WindowDpi(window) : windowDpi;
+    if (window && dpi != windowDpi) {
+        windowDpi = dpi;
+        const RECT resized = OuterRect(dpi);
+        SetWindowPos(window, nullptr, 0, 0, resized.right, resized.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return window;
 }
 
-void CreateControl(ControlNumber number, HFONT font)
+void CreateControl(ControlNumber number)
 {
-    controls[number] = CreateMainWindowControl(mainWindow, number, font);
+    controls[number] = CreateMainWindowControl(mainWindow, number, ControlFont(), windowDpi);
 }
 
 } // namespace
@@ -167,27 +240,29 @@ bool SetUpMainWindow(HICON icon, HCURSOR cursor, HFONT font)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterMainWindowClass(instance, icon, cursor);
+    stockFont = font;
     mainWindow = CreateMainWindow(instance);
     if (!mainWindow)
         return false;
+    dpiFont = CreateControlFont(stockFont, windowDpi);
     ShowWindow(mainWindow, SW_SHOWNORMAL);
     ReplaceAccelerators(kTabAccelerators);
     tipTextSupplyInstalled = true;
 
     // The creation order is the child order, and so the tab order.
-    CreateControl(kListBoxControl, font);
+    CreateControl(kListBoxControl);
     if (HWND list = controls[kListBoxControl]) {
         AttachListBoxMouseHandling(list);
         RegisterDropTarget(list, DropTargetKind::Control);
     }
-    CreateControl(kClearButtonControl, font);
-    CreateControl(kDecodeButtonControl, font);
-    CreateControl(kFilterCheckBoxControl, font);
-    CreateControl(kCharsetCheckBoxControl, font);
+    CreateControl(kClearButtonControl);
+    CreateControl(kDecodeButtonControl);
+    CreateControl(kFilterCheckBoxControl);
+    CreateControl(kCharsetCheckBoxControl);
 
     for (ControlNumber number : kControlCreationOrder)
         if (HWND control = controls[number])
-            CreateControlTooltip(mainWindow, control, kMaxTipWidth);
+            CreateControlTooltip(mainWindow, control, ScaleForDpi(kMaxTipWidth, windowDpi));
 
     RegisterDropTarget(mainWindow, DropTargetKind::Window);
     ReplaceAccelerators(std::size(kAccelerators));
@@ -223,6 +298,8 @@ void CloseMainWindow()
     for (HWND& control : controls)
         control = nullptr;
     tipTextSupplyInstalled = false;
+    dpiFont.Reset();
+    windowDpi = kBaseDpi;
     UnregisterClassW(className, GetModuleHandleW(nullptr));
     if (accelerators)
         DestroyAcceleratorTable(accelerators);
