@@ -4,6 +4,7 @@ namespace {
 
 using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using GetSystemMetricsForDpiCall = int(WINAPI*)(int, UINT);
 // shcore's GetDpiForMonitor with MDT_EFFECTIVE_DPI (0).
 using GetDpiForMonitorCall = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 constexpr int kEffectiveDpi = 0;
@@ -62,4 +63,12 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi)
     if (call && call(&rect, style, FALSE, exStyle, dpi))
         return;
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
+int SystemMetricForDpi(int index, UINT dpi)
+{
+    static auto call = Lookup<GetSystemMetricsForDpiCall>(User32(), "GetSystemMetricsForDpi");
+    if (call)
+        return call(index, dpi);
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }

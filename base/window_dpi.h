@@ -21,6 +21,10 @@ UINT MonitorDpi(HMONITOR monitor);
 // The DPI the system's own metrics and stock objects are made for.
 UINT SystemDpi();
 
+// A system metric (an icon's size, say) for `dpi`: GetSystemMetricsForDpi
+// where the system has it, else the system DPI's metric scaled.
+int SystemMetricForDpi(int index, UINT dpi);
+
 // The outer rectangle of a window whose client area is `rect`, with the
 // frame made for `dpi` (AdjustWindowRectExForDpi where the system has it;
 // before Windows 10 1607 the frame is always the system DPI's).

@@ -25,6 +25,15 @@ constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
 constexpr int kClientWidth = 970;
 constexpr int kClientHeight = 520;
 constexpr int kMaxTipWidth = 300;
+// Icon group 1 of the executable, which holds an image for every size.
+constexpr int kIconResource = 1;
+
+struct IconTraits {
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static bool Release(Type h) { return DestroyIcon(h) != FALSE; }
+};
+using UniqueIcon = UniqueHandle<IconTraits>;
 
 // Tab and Shift+Tab first; the Delete entry is appended once the window is
 // complete. An entry without FSHIFT, FCONTROL or FALT matches only with none
@@ -46,6 +55,10 @@ HACCEL accelerators = nullptr;
 UINT windowDpi = kBaseDpi;
 HFONT stockFont = nullptr;
 UniqueFont dpiFont;
+// The title bar's and the taskbar's icons, loaded at the sizes of the
+// window's DPI; the window uses them until they are replaced.
+UniqueIcon smallIcon;
+UniqueIcon bigIcon;
 // Messages received before the tooltips can ask (creation, first showing)
 // skip the tip text supply.
 bool tipTextSupplyInstalled = false;
@@ -85,6 +98,29 @@ BOOL CALLBACK SetTooltipWidth(HWND window, LPARAM width)
     if (lstrcmpiW(name, TOOLTIPS_CLASSW) == 0)
         SendMessageW(window, TTM_SETMAXTIPWIDTH, 0, width);
     return TRUE;
+}
+
+// Gives the window the images of its icon drawn for the DPI's icon sizes,
+// rather than leaving the system to stretch the class icon. Where the
+// executable has no icon, the class icon stays.
+void SetWindowIcons(HWND window, UINT dpi)
+{
+    auto load = [dpi](int widthMetric, int heightMetric) {
+        return UniqueIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource),
+                                                        IMAGE_ICON, SystemMetricForDpi(widthMetric, dpi),
+                                                        SystemMetricForDpi(heightMetric, dpi), LR_DEFAULTCOLOR)));
+    };
+    UniqueIcon small = load(SM_CXSMICON, SM_CYSMICON);
+    UniqueIcon big = load(SM_CXICON, SM_CYICON);
+    if (small)
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    if (big)
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    // The old icons go only once the window has let go of them.
+    if (small)
+        smallIcon = std::move(small);
+    if (big)
+        bigIcon = std::move(big);
 }
 
 // Message handlers, one per message.
@@ -145,6 +181,7 @@ LRESULT OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
             ScaleMainWindowControl(control, controlFont, dpi);
     // The old font goes only now that no control uses it.
     dpiFont = std::move(font);
+    SetWindowIcons(window, dpi);
     // The tooltips are the thread's own; the program keeps no handle to them.
     EnumThreadWindows(GetCurrentThreadId(), SetTooltipWidth, ScaleForDpi(kMaxTipWidth, dpi));
     return 0;
@@ -245,6 +282,7 @@ bool SetUpMainWindow(HICON icon, HCURSOR cursor, HFONT font)
     if (!mainWindow)
         return false;
     dpiFont = CreateControlFont(stockFont, windowDpi);
+    SetWindowIcons(mainWindow, windowDpi);
     ShowWindow(mainWindow, SW_SHOWNORMAL);
     ReplaceAccelerators(kTabAccelerators);
     tipTextSupplyInstalled = true;
@@ -299,6 +337,8 @@ void CloseMainWindow()
         control = nullptr;
     tipTextSupplyInstalled = false;
     dpiFont.Reset();
+    smallIcon.Reset();
+    bigIcon.Reset();
     windowDpi = kBaseDpi;
     UnregisterClassW(className, GetModuleHandleW(nullptr));
     if (accelerators)

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -58,8 +59,9 @@ RECT ClientRectOf(HWND control, HWND parent)
 
 std::string Describe(const RECT& rect)
 {
-    return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " + std::to_string(rect.right) +
-           ", " + std::to_string(rect.bottom) + ")";
+    char text[64];
+    snprintf(text, sizeof(text), "(%ld, %ld, %ld, %ld)", rect.left, rect.top, rect.right, rect.bottom);
+    return text;
 }
 
 TEST(Dpi, TheScreenHasTheDpiOfThisRun)
@@ -165,6 +167,20 @@ protected:
         EXPECT_GE(text.cy, ScaleForDpi(11, dpi)) << "caption of control " << GetDlgCtrlID(control);
     }
 
+    static int IconWidth(WPARAM which)
+    {
+        auto icon = reinterpret_cast<HICON>(SendMessageW(MainWindow(), WM_GETICON, which, 0));
+        ICONINFO info{};
+        if (!icon || !GetIconInfo(icon, &info))
+            return 0;
+        BITMAP bitmap{};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+        if (info.hbmColor)
+            DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return bitmap.bmWidth;
+    }
+
     static std::vector<HWND> ThreadTooltips()
     {
         std::vector<HWND> found;
@@ -192,6 +208,10 @@ protected:
             if (c.number != kListBoxControl)
                 ExpectCaptionFits(control, dpi);
         }
+        // The title bar's and the taskbar's icons are images of the icon's
+        // own sizes for the DPI.
+        EXPECT_EQ(IconWidth(ICON_SMALL), ScaleForDpi(16, dpi));
+        EXPECT_EQ(IconWidth(ICON_BIG), ScaleForDpi(32, dpi));
         std::vector<HWND> tooltips = ThreadTooltips();
         EXPECT_EQ(tooltips.size(), 5u);
         for (HWND tooltip : tooltips)
