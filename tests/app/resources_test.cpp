@@ -151,15 +151,38 @@ TEST_P(Resources, ManifestBindsCommonControls6ForItsArchitecture)
 
 // The same manifest read by the system's own loader, as it reads it when the
 // program starts: namespaces and element nesting have to be right for these
-// settings to be seen at all.
-TEST(Manifest, IsReadByTheLoaderAsDeclared)
+// settings to be seen at all. This 64-bit process has no x86 Common Controls
+// to bind, so the x86 manifest is read from a copy whose dependency names
+// this process's architecture; everything else is the x86 build's own text.
+TEST_P(Resources, ManifestIsReadByTheLoaderAsDeclared)
 {
     ACTCTXW request{};
     request.cbSize = sizeof(request);
-    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = TOLVANE_X64_EXE;
-    request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    std::wstring copy;
+    if (std::string(GetParam().architecture) == "amd64") {
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = GetParam().exe;
+        request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    } else {
+        std::string manifest = Manifest(Module());
+        const std::string from = "processorArchitecture=\"" + std::string(GetParam().architecture) + "\"";
+        size_t at = manifest.find(from);
+        ASSERT_NE(at, std::string::npos);
+        manifest.replace(at, from.size(), "processorArchitecture=\"amd64\"");
+        wchar_t folder[MAX_PATH] = L"", name[MAX_PATH] = L"";
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"man", 0, name);
+        copy = name;
+        UniqueFile file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(file &&
+                    WriteFile(file.Get(), manifest.data(), static_cast<DWORD>(manifest.size()), &written, nullptr));
+        file.Close();
+        request.lpSource = copy.c_str();
+    }
     HANDLE context = CreateActCtxW(&request);
+    if (!copy.empty())
+        DeleteFileW(copy.c_str());
     ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
 
     auto setting = [&](const wchar_t* ns, const wchar_t* name) {
