@@ -85,8 +85,14 @@ TEST(Dpi, ProgramWindowAndControlsAreScaled)
     EXPECT_EQ(client.right, ScaleForDpi(970, dpi));
     EXPECT_EQ(client.bottom, ScaleForDpi(520, dpi));
 
+    // The work area leaves room for taskbars at the top and the left; the
+    // window's outer corner stands at its corner, clear of them.
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const char* workCorner = std::getenv("TOLVANE_TEST_WORK_AREA");
+    ASSERT_NE(workCorner, nullptr) << "run_at_dpi.sh names the work area's corner";
+    EXPECT_EQ(std::to_string(work.left) + " " + std::to_string(work.top), workCorner)
+        << "the display's work area did not take";
     RECT outer{};
     GetWindowRect(window, &outer);
     EXPECT_EQ(outer.left, work.left);

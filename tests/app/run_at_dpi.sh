@@ -24,12 +24,13 @@ if [[ ! -f "$prefix/.tolvane-ready" ]]; then
 fi
 
 # A screen of its own, as large as a display that runs at 200 % would be, so
-# that the scaled window fits on it whatever the DPI; and no test that shares
-# the suite's screen is disturbed.
+# that the scaled window fits on it whatever the DPI, with a work area that
+# does not start at 0, 0; and no test that shares the suite's screen is
+# disturbed.
 xvfb_pid=
 for n in $(seq 141 190); do
     [[ -e "/tmp/.X11-unix/X$n" || -e "/tmp/.X$n-lock" ]] && continue
-    Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do
         [[ -e "/tmp/.X11-unix/X$n" ]] && break
@@ -46,6 +47,10 @@ if [[ -z "$xvfb_pid" ]]; then
     exit 1
 fi
 trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null' EXIT
+# Taskbars docked at the top and at the left, as a window manager announces
+# them (the server keeps the property: -noreset).
+"$(dirname "$0")/set_work_area.py" 64 48 2496 1552 || exit 1
+export TOLVANE_TEST_WORK_AREA="64 48"
 
 export WINEPREFIX="$prefix" TOLVANE_TEST_DPI="$dpi"
 # The server keeps the setting in memory; a fresh one starts from it.
