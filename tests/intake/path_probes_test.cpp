@@ -56,10 +56,12 @@ TEST(SizeProbe, LongPathIsProbedWhole)
     EXPECT_EQ(SizeProbe(deep + L"\\whatever-follows.htm"), kSizeProbeNothing);
     // Cut to its first 260 characters, the path names a folder that exists:
     // the probe must not answer for that one.
-    std::wstring cutHere = folder.Path();
-    cutHere.append(MAX_PATH - cutHere.size() - 1, L'y');
+    std::wstring cutHere = folder.Path() + L"\\";
+    cutHere.append(MAX_PATH - cutHere.size(), L'y');
+    ASSERT_EQ(cutHere.size(), static_cast<size_t>(MAX_PATH));
     MakeFolders(cutHere);
-    EXPECT_EQ(SizeProbe(cutHere + L"yyyy\\file.htm"), kSizeProbeNothing);
+    ASSERT_EQ(SizeProbe(cutHere), kSizeProbeFolder);
+    EXPECT_EQ(SizeProbe(cutHere + L"\\file.htm"), kSizeProbeNothing);
 }
 
 struct ExtensionCase {
