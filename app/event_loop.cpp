@@ -1,10 +1,12 @@
 #include "app/event_loop.h"
 
 #include "app/commands.h"
+#include "base/long_work.h"
 #include "decode/decode_file_list.h"
 #include "intake/drop_intake.h"
 #include "ui/command_numbers.h"
 #include "ui/focus.h"
+#include "ui/long_work_window.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -28,6 +30,36 @@ bool TranslateMainWindowKey(MSG& message)
         return false;
     ShowKeyboardCues(active);
     return true;
+}
+
+// Messages handled in one turn of long work at most, so that a stream of new
+// ones cannot hold the work up.
+constexpr int kMessagesPerTurn = 100;
+
+// Esc stops long work while the main window is active. With the focused
+// control disabled, keys reach the main window as system keys.
+bool IsStopKey(const MSG& message)
+{
+    return (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) && message.wParam == VK_ESCAPE &&
+           GetActiveWindow() == MainWindow();
+}
+
+// Long work's turn: the messages that wait, handled as the event wait
+// handles them, so that the events they raise wait in the queue until the
+// command has ended. Never waits for a message.
+void HandlePendingMessages()
+{
+    MSG message;
+    for (int handled = 0; handled < kMessagesPerTurn && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++handled) {
+        if (IsStopKey(message)) {
+            RequestLongWorkStop(LongWorkStop::User);
+            continue;
+        }
+        if (!TranslateMainWindowKey(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
 }
 
 void RunControlCommand(int control)
@@ -62,7 +94,11 @@ EventKind WaitForEvent()
 
 void RunEventLoop()
 {
-    for (;;) {
+    SetLongWorkWindow(
+        {EnterLongWorkInMainWindow, HandlePendingMessages, ShowLongWorkProgress, LeaveLongWorkInMainWindow});
+    // A close during long work ends the loop as soon as the work has
+    // stopped; the events still waiting are dropped, as at any close.
+    while (!LongWorkEndsProgram()) {
         switch (WaitForEvent()) {
         case EventKind::Shortcut:
             if (CurrentEventSource() == kDeleteCommand)

@@ -7,4 +7,8 @@ enum ControlNumber : int {
     kDecodeButtonControl = 2,
     kFilterCheckBoxControl = 4,
     kCharsetCheckBoxControl = 5,
+    // The progress display of long work, hidden at rest.
+    kProgressBarControl = 11,
+    kProgressTextControl = 12,
+    kStopButtonControl = 13,
 };

@@ -1,6 +1,7 @@
 #include "decode/decode_file_list.h"
 
 #include "base/file_list.h"
+#include "base/long_work.h"
 #include "decode/run_message_box.h"
 #include "decode/transcode_file.h"
 #include "intake/path_probes.h"
@@ -45,22 +46,47 @@ void ShowNotUtf8(const std::vector<std::wstring>& paths)
 void DecodeFileList(HWND list, HWND charsetCheckBox)
 {
     std::vector<std::wstring> notUtf8;
-    for (int i = 0; i < FileListCount(list); ++i) {
-        std::wstring path = FileListText(list, i);
-        LONGLONG size = SizeProbe(path);
-        if (size <= 0 || size >= kSizeLimit) {
-            ShowFileError(kOpenError, path);
-            continue;
+    int done = 0;
+    int listed = 0;
+    LongWorkStop stop = LongWorkStop::None;
+    {
+        LongWorkScope work(LongWorkKind::Decode);
+        for (int i = 0; i < (listed = FileListCount(list)); ++i) {
+            if (LongWorkStopRequested() != LongWorkStop::None)
+                break;
+            std::wstring path = FileListText(list, i);
+            LongWorkCheckIn(i, listed, path);
+            LONGLONG size = SizeProbe(path);
+            done = i + 1;
+            if (size <= 0 || size >= kSizeLimit) {
+                ShowFileError(kOpenError, path);
+                continue;
+            }
+            switch (TranscodeFile(path.c_str(), static_cast<int>(size), IsOptionTicked(charsetCheckBox))) {
+            case TranscodeResult::Converted: break;
+            case TranscodeResult::OpenFailed: ShowFileError(kOpenError, path); break;
+            case TranscodeResult::WriteFailed: ShowFileError(kWriteError, path); break;
+            case TranscodeResult::OutOfMemory: ShowFileError(kMemoryError, path); break;
+            case TranscodeResult::NotUtf8: notUtf8.push_back(std::move(path)); break;
+            case TranscodeResult::Stopped: done = i; break;
+            }
         }
-        switch (TranscodeFile(path.c_str(), static_cast<int>(size), IsOptionTicked(charsetCheckBox))) {
-        case TranscodeResult::Converted: break;
-        case TranscodeResult::OpenFailed: ShowFileError(kOpenError, path); break;
-        case TranscodeResult::WriteFailed: ShowFileError(kWriteError, path); break;
-        case TranscodeResult::OutOfMemory: ShowFileError(kMemoryError, path); break;
-        case TranscodeResult::NotUtf8: notUtf8.push_back(std::move(path)); break;
-        }
+        stop = LongWorkStopRequested();
     }
+
+    // Once the session ends nothing more is shown: the system may end the
+    // program at any moment.
+    if (stop == LongWorkStop::SessionEnd)
+        return;
     if (!notUtf8.empty())
         ShowNotUtf8(notUtf8);
+    if (stop == LongWorkStop::Close)
+        return;
+    // A stop asked for while the last file was in hand stopped nothing.
+    if (stop == LongWorkStop::User && done < listed) {
+        std::wstring text = L"Stopped: " + GroupedCount(done) + L" of " + GroupedCount(listed) + L" files done.";
+        ShowRunMessage(kInfoTitle, text.c_str());
+        return;
+    }
     ShowRunMessage(kInfoTitle, kDoneText);
 }

@@ -1,6 +1,7 @@
 #include "decode/transcode_file.h"
 
 #include "base/file_system_path.h"
+#include "base/long_work.h"
 #include "base/program_heaps.h"
 #include "base/unique_handle.h"
 #include "decode/charset_removal.h"
@@ -15,6 +16,11 @@ constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 // The converted text is written in pieces of at most this many bytes.
 constexpr int kPieceSize = 1 << 20;
 
+// Reading, checking and writing a large file go in steps of at most this
+// many bytes, with a check-in between two steps, so that the window is
+// never kept waiting for long.
+constexpr int kStepSize = 4 << 20;
+
 // Reads the whole file, asking for one byte more than `size` so that a file
 // that has grown since it was probed shows itself. True only when exactly
 // `size` bytes were there.
@@ -26,14 +32,14 @@ bool ReadWhole(const wchar_t* path, char* buffer, DWORD size)
         return false;
     DWORD wanted = size + 1;
     DWORD total = 0;
-    // One request as a rule; more only where the system splits a large read.
     while (total < wanted) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer + total, wanted - total, &got, nullptr))
+        if (!ReadFile(file.Get(), buffer + total, std::min<DWORD>(wanted - total, kStepSize), &got, nullptr))
             return false;
         if (got == 0)
             break;
         total += got;
+        LongWorkCheckIn();
     }
     return total == size;
 }
@@ -98,23 +104,96 @@ bool WriteBack(HANDLE file, const char* original, DWORD size)
     return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
-// Opens the file for writing and has `writeText` fill it. Once the open has
-// emptied the file, any failure puts the original bytes back.
-template <typename WriteText>
-TranscodeResult Rewrite(const wchar_t* path, WriteText writeText, const char* original, int size)
+// What one step of a rewrite left to do.
+enum class WriteStep { More, Done, Failed };
+
+// Opens the file for writing and has `writeNextStep` fill it a step at a
+// time, checking in between steps. Once the open has emptied the file, any
+// failure puts the original bytes back. Should the session end meanwhile,
+// the rest of the rewrite is done inside the handling of that message, and
+// no rewrite begins after it.
+template <typename WriteNextStep>
+TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const char* original, int size)
 {
+    if (LongWorkStopRequested() == LongWorkStop::SessionEnd)
+        return TranscodeResult::Stopped;
     UniqueFile file = OpenForRewrite(path);
     if (!file)
         return TranscodeResult::WriteFailed;
-    if (writeText(file.Get())) {
+
+    WriteStep state = WriteStep::More;
+    bool putBack = false; // by the session's end; not twice
+    auto finish = [&] {
+        while (state == WriteStep::More)
+            state = writeNextStep(file.Get());
+        if (state == WriteStep::Failed) {
+            WriteBack(file.Get(), original, static_cast<DWORD>(size));
+            putBack = true;
+        }
+    };
+    {
+        LongWorkRewriteInHand inHand([](void* context) { (*static_cast<decltype(finish)*>(context))(); }, &finish);
+        while (state == WriteStep::More) {
+            state = writeNextStep(file.Get());
+            if (state == WriteStep::More)
+                LongWorkCheckIn();
+        }
+    }
+    if (state == WriteStep::Done) {
         // Closing flushes what the system still buffers: it can fail too.
         if (file.Close())
             return TranscodeResult::Converted;
         file.Reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     }
-    if (file)
+    if (file && !putBack)
         WriteBack(file.Get(), original, static_cast<DWORD>(size));
     return TranscodeResult::WriteFailed;
+}
+
+// CheckUtf8ForAnsi a step at a time. The steps end before a byte that is not
+// a continuation byte, so a valid text splits into valid steps, and a text
+// whose steps are all valid is valid as a whole.
+AnsiCheck CheckInSteps(const char* text, int length)
+{
+    if (length <= kStepSize)
+        return CheckUtf8ForAnsi(text, length);
+    AnsiCheck result = AnsiCheck::Pieces;
+    for (int done = 0; done < length;) {
+        int step = WholeCharactersIn(text + done, length - done, kStepSize);
+        if (step <= 0) // a run of continuation bytes: not UTF-8 anyway
+            step = std::min(kStepSize, length - done);
+        switch (CheckUtf8ForAnsi(text + done, step)) {
+        case AnsiCheck::NotUtf8: return AnsiCheck::NotUtf8;
+        case AnsiCheck::Whole: result = AnsiCheck::Whole; break;
+        case AnsiCheck::Pieces: break;
+        }
+        done += step;
+        LongWorkCheckIn();
+    }
+    return result;
+}
+
+// ConvertUtf8ToAnsi a step at a time, for a text that CheckUtf8ForAnsi gave
+// Pieces for: the converted text is never longer than the original.
+AnsiConversion ConvertInSteps(const char* text, int length, HANDLE heap)
+{
+    AnsiConversion ansi;
+    ansi.text = HeapBlock::Allocate(heap, static_cast<SIZE_T>(length));
+    if (!ansi.text)
+        return ansi;
+    for (int done = 0; done < length;) {
+        int step = WholeCharactersIn(text + done, length - done, kStepSize);
+        int converted = step > 0 ? ConvertUtf8PieceToAnsi(text + done, step, ansi.text.As<char>() + ansi.length) : -1;
+        if (converted < 0) {
+            ansi.text.Free();
+            return ConvertUtf8ToAnsi(text, length, heap);
+        }
+        ansi.length += converted;
+        done += step;
+        LongWorkCheckIn();
+    }
+    ansi.status = AnsiConversionStatus::Converted;
+    return ansi;
 }
 
 TranscodeResult FromConversion(AnsiConversionStatus status)
@@ -152,7 +231,7 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
         length -= 3;
     }
 
-    AnsiCheck check = CheckUtf8ForAnsi(text, length);
+    AnsiCheck check = CheckInSteps(text, length);
     if (check == AnsiCheck::NotUtf8)
         return TranscodeResult::NotUtf8;
 
@@ -163,28 +242,35 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
         HeapBlock piece = HeapBlock::Allocate(heap, static_cast<SIZE_T>(std::min(length, kPieceSize)));
         if (!piece)
             return TranscodeResult::OutOfMemory;
-        auto writePieces = [&](HANDLE file) {
-            for (int done = 0; done < length;) {
-                int wholeCharacters = WholeCharactersIn(text + done, length - done, kPieceSize);
-                int converted = ConvertUtf8PieceToAnsi(text + done, wholeCharacters, piece.As<char>());
-                if (wholeCharacters <= 0 || converted < 0 ||
-                    !WriteAll(file, piece.As<char>(), static_cast<DWORD>(converted)))
-                    return false;
-                done += wholeCharacters;
-            }
-            return true;
+        int done = 0;
+        auto writePiece = [&](HANDLE file) {
+            if (done >= length)
+                return WriteStep::Done;
+            int wholeCharacters = WholeCharactersIn(text + done, length - done, kPieceSize);
+            int converted = ConvertUtf8PieceToAnsi(text + done, wholeCharacters, piece.As<char>());
+            if (wholeCharacters <= 0 || converted < 0 ||
+                !WriteAll(file, piece.As<char>(), static_cast<DWORD>(converted)))
+                return WriteStep::Failed;
+            done += wholeCharacters;
+            return done < length ? WriteStep::More : WriteStep::Done;
         };
-        return Rewrite(target.c_str(), writePieces, source.As<char>(), size);
+        return Rewrite(target.c_str(), writePiece, source.As<char>(), size);
     }
 
     // The charset declaration is cut from the whole converted text.
-    AnsiConversion ansi = ConvertUtf8ToAnsi(text, length, heap);
+    AnsiConversion ansi =
+        check == AnsiCheck::Pieces ? ConvertInSteps(text, length, heap) : ConvertUtf8ToAnsi(text, length, heap);
     if (ansi.status != AnsiConversionStatus::Converted)
         return FromConversion(ansi.status);
     if (removeCharset)
         ansi.length = RemoveCharsetDeclaration(ansi.text.As<char>(), ansi.length);
-    auto writeWhole = [&](HANDLE file) {
-        return WriteAll(file, ansi.text.As<char>(), static_cast<DWORD>(ansi.length));
+    int written = 0;
+    auto writeStep = [&](HANDLE file) {
+        int step = std::min(ansi.length - written, kStepSize);
+        if (step > 0 && !WriteAll(file, ansi.text.As<char>() + written, static_cast<DWORD>(step)))
+            return WriteStep::Failed;
+        written += step;
+        return written < ansi.length ? WriteStep::More : WriteStep::Done;
     };
-    return Rewrite(target.c_str(), writeWhole, source.As<char>(), size);
+    return Rewrite(target.c_str(), writeStep, source.As<char>(), size);
 }

@@ -10,6 +10,7 @@ enum class TranscodeResult {
                  // the original bytes were written back
     NotUtf8,     // its text is not valid UTF-8; untouched
     OutOfMemory, // a buffer could not be taken; untouched
+    Stopped,     // the session ended before the rewrite could begin; untouched
 };
 
 // `size` is the file's size as the size probe gave it, 1 to 2^31 - 1; a file

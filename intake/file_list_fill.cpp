@@ -1,6 +1,7 @@
 #include "intake/file_list_fill.h"
 
 #include "base/file_list.h"
+#include "base/long_work.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ bool Refill(HWND list, const std::vector<std::wstring>& paths)
     for (int i = 0; i < existing; ++i) {
         kept.push_back(FileListText(list, i));
         characters += kept.back().size() + 1;
+        LongWorkCheckIn();
     }
     for (const std::wstring& path : paths)
         characters += path.size() + 1;
@@ -50,10 +52,16 @@ bool Refill(HWND list, const std::vector<std::wstring>& paths)
             SendMessageW(list, LB_SETSEL, TRUE, index);
         return false;
     }
-    for (auto path = paths.rbegin(); path != paths.rend(); ++path)
+    // The window handles its messages meanwhile; the list box is disabled
+    // and does not redraw, so nothing reaches it half filled.
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
         FileListAppend(list, path->c_str());
-    for (const std::wstring& text : kept)
+        LongWorkCheckIn();
+    }
+    for (const std::wstring& text : kept) {
         FileListAppend(list, text.c_str());
+        LongWorkCheckIn();
+    }
 
     // Every earlier entry moved down by the number of new ones. The list box
     // keeps its caret and anchor indexes where they were when entries are

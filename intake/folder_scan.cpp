@@ -2,6 +2,7 @@
 
 #include "base/file_list.h"
 #include "base/file_system_path.h"
+#include "base/long_work.h"
 #include "base/unique_handle.h"
 #include "intake/path_probes.h"
 
@@ -103,6 +104,9 @@ void FolderScan(const std::wstring& folderPath, HWND filterCheckBox, std::vector
     EnterFolder(walk, folderPath, false);
     while (!walk.levels.empty()) {
         WalkLevel& level = walk.levels.back();
+        LongWorkCheckIn(static_cast<long long>(found.size()), 0, level.path);
+        if (LongWorkStopRequested() != LongWorkStop::None)
+            return;
         if (!level.unread && !FindNextFileW(level.find.Get(), &level.entry)) {
             walk.levels.pop_back();
             continue;

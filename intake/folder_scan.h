@@ -20,5 +20,6 @@ bool PassesFilter(std::wstring_view path, HWND filterCheckBox);
 // other. A physical folder (volume serial and file index) is walked at most
 // once per call, so links back to an ancestor or several links to one folder
 // neither loop nor repeat. A folder whose enumeration cannot start
-// contributes nothing.
+// contributes nothing. Checks in as long work at every entry, and returns
+// with what it found so far when the work is asked to stop.
 void FolderScan(const std::wstring& folderPath, HWND filterCheckBox, std::vector<std::wstring>& found);

@@ -1,4 +1,5 @@
 #include "base/file_list.h"
+#include "base/long_work.h"
 #include "intake/drop_block.h"
 #include "intake/drop_event_data.h"
 #include "intake/drop_intake.h"
@@ -25,8 +26,12 @@ void HandleListDrop(const void* eventData, HWND list, HWND filterCheckBox)
     // Everything the drop adds is gathered in visiting order first and put
     // into the list box in one go, exactly as if each path had been inserted
     // at the top when it was met.
+    // Stopped, it adds what it found so far, in the same order.
+    LongWorkScope work(LongWorkKind::Intake);
     std::vector<std::wstring> accepted;
     for (std::wstring& path : DroppedFileList(eventData)) {
+        if (LongWorkStopRequested() != LongWorkStop::None)
+            break;
         if (path.empty())
             continue;
         if (SizeProbe(path) == kSizeProbeFolder)

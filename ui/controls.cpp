@@ -2,6 +2,8 @@
 
 #include "base/window_dpi.h"
 
+#include <commctrl.h>
+
 namespace {
 
 struct ControlRecord {
@@ -11,6 +13,7 @@ struct ControlRecord {
     int x, y, width, height;
     DWORD style; // besides kCommonStyle
     DWORD exStyle;
+    DWORD withoutCommon = 0; // the common styles this control does not take
 };
 
 constexpr DWORD kCommonStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP;
@@ -27,6 +30,12 @@ constexpr ControlRecord kControls[] = {
     {kDecodeButtonControl, L"Button", L"Decode", 720, 10, 240, 30, BS_PUSHBUTTON, 0},
     {kFilterCheckBoxControl, L"Button", L"Filter for *.htm*", 320, 10, 210, 30, BS_AUTOCHECKBOX, 0},
     {kCharsetCheckBoxControl, L"Button", L"delete charset UTF-8", 320, 40, 210, 30, BS_AUTOCHECKBOX, 0},
+    // The progress display, in the band between the options and the list,
+    // hidden until long work has gone on for a while.
+    {kProgressBarControl, PROGRESS_CLASSW, L"", 10, 113, 240, 24, 0, 0, WS_VISIBLE | WS_TABSTOP | WS_GROUP},
+    {kProgressTextControl, L"Static", L"", 260, 110, 450, 30, SS_NOPREFIX | SS_PATHELLIPSIS | SS_CENTERIMAGE, 0,
+     WS_VISIBLE | WS_TABSTOP | WS_GROUP},
+    {kStopButtonControl, L"Button", L"Stop", 720, 110, 240, 30, BS_PUSHBUTTON, 0, WS_VISIBLE},
 };
 
 const ControlRecord* FindControlRecord(ControlNumber number)
@@ -53,8 +62,9 @@ HWND CreateMainWindowControl(HWND parent, ControlNumber number, HFONT font, UINT
     if (!record)
         return nullptr;
     const RECT rect = ScaledRect(*record, dpi);
-    HWND control = CreateWindowExW(record->exStyle, record->className, record->caption, kCommonStyle | record->style,
-                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+    HWND control = CreateWindowExW(record->exStyle, record->className, record->caption,
+                                   (kCommonStyle & ~record->withoutCommon) | record->style, rect.left, rect.top,
+                                   rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
                                    GetModuleHandleW(nullptr), nullptr);
     if (!control)
         return nullptr;

@@ -1,4 +1,5 @@
-// The five controls of the main window, made from one table of records.
+// The controls of the main window, made from one table of records: the five
+// that show at rest and the three of the progress display.
 #pragma once
 
 #include "base/control_numbers.h"
@@ -9,6 +10,9 @@
 inline constexpr ControlNumber kControlCreationOrder[] = {
     kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl, kCharsetCheckBoxControl,
 };
+
+// The progress display's controls, created hidden after the others.
+inline constexpr ControlNumber kProgressControls[] = {kProgressBarControl, kProgressTextControl, kStopButtonControl};
 
 // Creates control `number` as a child of `parent`, its rectangle made for
 // `dpi`, with its identifier set to the number and `font` set with redraw.

@@ -66,3 +66,13 @@ void ShowKeyboardCues(HWND window)
     if (state & kBothCues)
         SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
 }
+
+HWND FocusOnActivation()
+{
+    return rememberedFocus;
+}
+
+void SetFocusOnActivation(HWND control)
+{
+    rememberedFocus = control;
+}

@@ -18,3 +18,7 @@ void RememberFocusAcrossActivation(HWND mainWindow, bool active);
 
 // Shows both cues in `window` if either is hidden.
 void ShowKeyboardCues(HWND window);
+
+// The control that gets the focus when the main window is activated next.
+HWND FocusOnActivation();
+void SetFocusOnActivation(HWND control);

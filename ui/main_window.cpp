@@ -2,6 +2,7 @@
 
 #include "base/event_queue.h"
 #include "base/window_dpi.h"
+#include "base/long_work.h"
 #include "intake/drop_intake.h"
 #include "ui/command_numbers.h"
 #include "ui/control_font.h"
@@ -47,7 +48,7 @@ constexpr int kTabAccelerators = 2;
 
 wchar_t className[32] = L"";
 HWND mainWindow = nullptr;
-HWND controls[kCharsetCheckBoxControl + 1] = {};
+HWND controls[kStopButtonControl + 1] = {};
 HACCEL accelerators = nullptr;
 // The DPI the window and its controls are made for, and the controls' font:
 // the stock font the setup was given, or one made for the DPI (which must
@@ -130,6 +131,12 @@ void OnCommand(HWND window, int id, HWND control, UINT code)
     if (control) {
         if (!IsControlWindow(control))
             return;
+        // Stop acts at once, inside the work it stops.
+        if (control == controls[kStopButtonControl]) {
+            if (code == BN_CLICKED)
+                RequestLongWorkStop(LongWorkStop::User);
+            return;
+        }
         if (control == controls[kListBoxControl]) {
             if (code == LBN_SELCHANGE || code == LBN_DBLCLK)
                 PostEvent(EventKind::Control, kListBoxControl, window, code, nullptr, nullptr);
@@ -150,7 +157,16 @@ void OnCommand(HWND window, int id, HWND control, UINT code)
 void OnClose(HWND window)
 {
     // The window stays; the event loop ends and the shut-down destroys it.
+    // Long work in progress stops first, with the file in hand finished.
+    RequestLongWorkStop(LongWorkStop::Close);
     PostEvent(EventKind::Close, 0, window, 0, nullptr, nullptr);
+}
+
+void OnEndSession(HWND, BOOL ending)
+{
+    // The system may end the process as soon as this returns.
+    if (ending)
+        EndLongWorkForSession();
 }
 
 LRESULT OnActivate(HWND window, UINT state)
@@ -212,6 +228,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         HANDLE_MSG(window, WM_COMMAND, OnCommand);
         HANDLE_MSG(window, WM_CLOSE, OnClose);
+        HANDLE_MSG(window, WM_ENDSESSION, OnEndSession);
     case WM_ACTIVATE: return OnActivate(window, LOWORD(wParam));
     case WM_DPICHANGED: return OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_SYSCOLORCHANGE: OnSysColorChange(window); break;
@@ -297,6 +314,8 @@ bool SetUpMainWindow(HICON icon, HCURSOR cursor, HFONT font)
     CreateControl(kDecodeButtonControl);
     CreateControl(kFilterCheckBoxControl);
     CreateControl(kCharsetCheckBoxControl);
+    for (ControlNumber number : kProgressControls)
+        CreateControl(number);
 
     for (ControlNumber number : kControlCreationOrder)
         if (HWND control = controls[number])

@@ -18,6 +18,7 @@ const char* Name(TranscodeResult result)
     case TranscodeResult::WriteFailed: return "WriteFailed";
     case TranscodeResult::NotUtf8: return "NotUtf8";
     case TranscodeResult::OutOfMemory: return "OutOfMemory";
+    case TranscodeResult::Stopped: return "Stopped";
     }
     return "?";
 }
