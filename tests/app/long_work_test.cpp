@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kSmallFiles = 2000;
+constexpr int kSmallFiles = 1500;
 constexpr size_t kLargeSize = 48u << 20;
 // How long the window may take to answer, at most, while it works. Windows
 // calls a window that has not answered for 5 s "Not Responding"; the run

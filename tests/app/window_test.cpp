@@ -118,10 +118,13 @@ TEST(Window, StandsAtTheTopLeftWithAFixedClientArea)
 TEST(Window, ListsItsControlsInTabOrder)
 {
     TolvaneProcess tolvane;
-    std::vector<int> order;
+    std::vector<int> shown;
+    std::vector<int> hidden;
     for (HWND child = GetWindow(tolvane.Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        order.push_back(GetDlgCtrlID(child));
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 4, 5}));
+        (IsWindowVisible(child) ? shown : hidden).push_back(GetDlgCtrlID(child));
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 4, 5}));
+    // The progress display comes last, hidden at rest.
+    EXPECT_EQ(hidden, (std::vector<int>{kProgressBarControl, kProgressTextControl, kStopButtonControl}));
 }
 
 TEST(Window, StartsWithBothOptionsClearAndAnEmptyList)
