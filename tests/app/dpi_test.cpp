@@ -231,6 +231,16 @@ protected:
             if (IsButton(control))
                 ExpectCaptionFits(control, dpi);
         }
+        // The progress display's controls, hidden at rest, are made for the
+        // DPI as well.
+        for (ControlNumber number : kProgressControls) {
+            SCOPED_TRACE(testing::Message() << "control " << number << " at " << dpi << " DPI");
+            HWND control = MainWindowControl(number);
+            ASSERT_NE(control, nullptr);
+            ExpectFontFor(control, dpi);
+            if (IsButton(control))
+                ExpectCaptionFits(control, dpi);
+        }
         // The title bar's and the taskbar's icons are images of the icon's
         // own sizes for the DPI.
         EXPECT_EQ(IconWidth(ICON_SMALL), ScaleForDpi(16, dpi));
