@@ -1,5 +1,6 @@
 #include "decode/run_message_box.h"
 
+#include <new>
 #include <vector>
 
 namespace {
@@ -23,12 +24,17 @@ HWND OwnForegroundWindow()
 BOOL CALLBACK NoteThreadWindow(HWND window, LPARAM param)
 {
     SetAside& aside = *reinterpret_cast<SetAside*>(param);
-    if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST)
-        aside.topmost.push_back(window);
-    // The box disables its owner itself and enables it again before it goes,
-    // so that the owner is the window activated when the box closes.
-    if (window != aside.owner && IsWindowVisible(window) && IsWindowEnabled(window))
-        aside.disabled.push_back(window);
+    // A window that cannot be noted for want of memory is left as it is, so
+    // that none stays changed after the box.
+    try {
+        if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST)
+            aside.topmost.push_back(window);
+        // The box disables its owner itself and enables it again before it
+        // goes, so that the owner is the window activated when the box closes.
+        if (window != aside.owner && IsWindowVisible(window) && IsWindowEnabled(window))
+            aside.disabled.push_back(window);
+    } catch (const std::bad_alloc&) {
+    }
     return TRUE;
 }
 

@@ -1,5 +1,6 @@
 #include "intake/drop_feedback.h"
 
+#include "base/file_list.h"
 #include "base/unique_handle.h"
 #include "base/window_dpi.h"
 
@@ -68,13 +69,7 @@ bool GetEntryRect(HWND list, int entry, RECT& rect)
 
 int ListEntryFromPoint(HWND list, POINT clientPoint)
 {
-    if (clientPoint.x < 0 || clientPoint.y < 0 || clientPoint.x > 0xFFFF || clientPoint.y > 0xFFFF)
-        return kNoOutlinedEntry;
-    LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
-    // The high word is set when the point lies below the last entry.
-    if (hit == LB_ERR || HIWORD(hit) != 0)
-        return kNoOutlinedEntry;
-    return LOWORD(hit);
+    return FileListEntryAt(list, clientPoint);
 }
 
 void DrawDragOutline(HWND list, POINT clientPoint, int& outlinedEntry)

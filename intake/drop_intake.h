@@ -16,4 +16,6 @@ bool RegisterDropTarget(HWND window, DropTargetKind kind);
 // folder is walked and every dropped file inserted at the top of `list`,
 // subject to the "Filter for *.htm*" option read from `filterCheckBox`.
 // `eventData` is the current event's data; valid only until the next take.
+// Never throws: a drop or a walk too large for the memory there is adds the
+// paths gathered before memory ran out, and the list keeps its entries.
 void HandleListDrop(const void* eventData, HWND list, HWND filterCheckBox);

@@ -7,6 +7,9 @@
 #include "intake/folder_scan.h"
 #include "intake/path_probes.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace {
 
 // The dropped paths of the event data in the drop's order: none when there is
@@ -29,15 +32,22 @@ void HandleListDrop(const void* eventData, HWND list, HWND filterCheckBox)
     // Stopped, it adds what it found so far, in the same order.
     LongWorkScope work(LongWorkKind::Intake);
     std::vector<std::wstring> accepted;
-    for (std::wstring& path : DroppedFileList(eventData)) {
-        if (LongWorkStopRequested() != LongWorkStop::None)
-            break;
-        if (path.empty())
-            continue;
-        if (SizeProbe(path) == kSizeProbeFolder)
-            FolderScan(path, filterCheckBox, accepted);
-        else if (PassesFilter(path, filterCheckBox))
-            accepted.push_back(std::move(path));
+    // A drop or a walk too large for the memory there is adds what was
+    // gathered before memory ran out; the dropped list itself is released by
+    // then, which leaves room to put that in.
+    try {
+        for (std::wstring& path : DroppedFileList(eventData)) {
+            if (LongWorkStopRequested() != LongWorkStop::None)
+                break;
+            if (path.empty())
+                continue;
+            if (SizeProbe(path) == kSizeProbeFolder)
+                FolderScan(path, filterCheckBox, accepted);
+            else if (PassesFilter(path, filterCheckBox))
+                accepted.push_back(std::move(path));
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
     }
     FileListInsertTopMany(list, accepted);
 }

@@ -1,6 +1,6 @@
 #include "ui/focus.h"
 
-#include <vector>
+#include <cstdint>
 
 namespace {
 
@@ -9,10 +9,26 @@ constexpr WORD kBothCues = UISF_HIDEFOCUS | UISF_HIDEACCEL;
 // The window that had the focus when the main window was last deactivated.
 HWND rememberedFocus = nullptr;
 
-BOOL CALLBACK AddTabStop(HWND window, LPARAM param)
+// The tab stops are counted and picked in enumeration order without being
+// stored, so that moving the focus needs no memory at all.
+struct TabStopWalk {
+    HWND focus;                   // the current control, or null
+    size_t count = 0;             // tab stops seen so far
+    size_t focusIndex = SIZE_MAX; // where `focus` came in the order
+    size_t wanted = SIZE_MAX;     // on the second walk: the one to pick
+    HWND picked = nullptr;
+};
+
+BOOL CALLBACK VisitTabStop(HWND window, LPARAM param)
 {
-    if (IsWindowEnabled(window) && IsWindowVisible(window) && (GetWindowLongPtrW(window, GWL_STYLE) & WS_TABSTOP))
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    if (!IsWindowEnabled(window) || !IsWindowVisible(window) || !(GetWindowLongPtrW(window, GWL_STYLE) & WS_TABSTOP))
+        return TRUE;
+    auto& walk = *reinterpret_cast<TabStopWalk*>(param);
+    if (window == walk.focus)
+        walk.focusIndex = walk.count;
+    if (walk.count == walk.wanted)
+        walk.picked = window;
+    ++walk.count;
     return TRUE;
 }
 
@@ -27,24 +43,21 @@ HWND CurrentFocusInActiveWindow()
 
 void MoveFocus(HWND mainWindow, FocusDirection direction)
 {
-    std::vector<HWND> candidates;
-    EnumChildWindows(mainWindow, AddTabStop, reinterpret_cast<LPARAM>(&candidates));
-    if (candidates.empty())
+    TabStopWalk walk{CurrentFocusInActiveWindow()};
+    EnumChildWindows(mainWindow, VisitTabStop, reinterpret_cast<LPARAM>(&walk));
+    const size_t count = walk.count;
+    if (count == 0)
         return;
-
-    const size_t count = candidates.size();
-    size_t current = count; // none
-    if (HWND focus = CurrentFocusInActiveWindow())
-        for (size_t i = 0; i < count; ++i)
-            if (candidates[i] == focus)
-                current = i;
-
-    size_t chosen;
+    const size_t current = walk.focusIndex;
     if (direction == FocusDirection::Next)
-        chosen = current == count ? 0 : (current + 1) % count;
+        walk.wanted = current == SIZE_MAX ? 0 : (current + 1) % count;
     else
-        chosen = current == count ? count - 1 : (current + count - 1) % count;
-    SetFocus(candidates[chosen]);
+        walk.wanted = current == SIZE_MAX ? count - 1 : (current + count - 1) % count;
+
+    walk.count = 0;
+    EnumChildWindows(mainWindow, VisitTabStop, reinterpret_cast<LPARAM>(&walk));
+    if (walk.picked)
+        SetFocus(walk.picked);
 }
 
 void RememberFocusAcrossActivation(HWND mainWindow, bool active)

@@ -1,5 +1,7 @@
 #include "ui/list_box_mouse.h"
 
+#include "base/file_list.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -30,12 +32,27 @@ bool OnLeftButtonDown(HWND listBox, WPARAM keys, LPARAM position)
 {
     if (keys & (MK_SHIFT | MK_CONTROL))
         return false;
-    LRESULT item = SendMessageW(listBox, LB_ITEMFROMPOINT, 0, position);
-    if (HIWORD(item) != 0 || SendMessageW(listBox, LB_GETSEL, LOWORD(item), 0) <= 0)
+    POINT point{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    int entry = FileListEntryAt(listBox, point);
+    if (entry < 0 || !FileListIsSelected(listBox, entry))
         return false;
-    pressPosition = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    pressPosition = point;
     pressRemembered = true;
     SetCapture(listBox);
+    return true;
+}
+
+// The second press of a double click arrives as a double-click message,
+// which the list box takes as a press of its own that selects the entry
+// alone. On a selected entry it is kept from the list box as the first press
+// was, and the double click is still reported to the parent.
+bool OnLeftButtonDoubleClick(HWND listBox, WPARAM keys, LPARAM position)
+{
+    if (!OnLeftButtonDown(listBox, keys, position))
+        return false;
+    if (GetWindowLongPtrW(listBox, GWL_STYLE) & LBS_NOTIFY)
+        SendMessageW(GetParent(listBox), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(listBox), LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(listBox));
     return true;
 }
 
@@ -53,6 +70,10 @@ LRESULT CALLBACK ListBoxMouseProc(HWND listBox, UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_LBUTTONDOWN:
         if (OnLeftButtonDown(listBox, wParam, lParam))
+            return 0;
+        break;
+    case WM_LBUTTONDBLCLK:
+        if (OnLeftButtonDoubleClick(listBox, wParam, lParam))
             return 0;
         break;
     case WM_MOUSEMOVE: OnMouseMove(lParam); break;

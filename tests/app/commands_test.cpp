@@ -92,4 +92,83 @@ INSTANTIATE_TEST_SUITE_P(Selections, DeleteSelectedEntriesTest,
                                          DeleteCase{"AllOfThousands", 3000, 1, {}}),
                          [](const testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.name); });
 
+struct ViewCase {
+    const char* name;
+    int entries;
+    int firstSelected, selectedCount;
+    int caret, top;
+};
+
+void PrintTo(const ViewCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+struct ListState {
+    std::vector<std::wstring> entries;
+    LRESULT selectedCount, caret, anchor, top;
+    bool operator==(const ListState&) const = default;
+};
+
+void PrintTo(const ListState& state, std::ostream* os)
+{
+    *os << state.entries.size() << " entries, " << state.selectedCount << " selected, caret " << state.caret
+        << ", anchor " << state.anchor << ", top " << state.top;
+}
+
+ListState StateOf(const CommandListBox& box)
+{
+    HWND list = box.List();
+    return {box.Entries(), SendMessageW(list, LB_GETSELCOUNT, 0, 0), SendMessageW(list, LB_GETCARETINDEX, 0, 0),
+            SendMessageW(list, LB_GETANCHORINDEX, 0, 0), SendMessageW(list, LB_GETTOPINDEX, 0, 0)};
+}
+
+class DeleteKeepsTheViewTest : public testing::TestWithParam<ViewCase> {};
+
+// Past a few hundred selected entries Delete rebuilds the list instead of
+// removing them one by one; the list must end up the same either way,
+// scrolled the same, with its caret and anchor where they would be.
+TEST_P(DeleteKeepsTheViewTest, AsRemovingEachSelectedEntryDoes)
+{
+    const ViewCase& c = GetParam();
+    CommandListBox oneByOne, rebuilt;
+    for (const CommandListBox* box : {&oneByOne, &rebuilt}) {
+        HWND list = box->List();
+        for (int i = 0; i < c.entries; ++i) {
+            std::wstring path = L"C:\\site\\page" + std::to_wstring(i) + L".htm";
+            SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(path.c_str()));
+        }
+        // As a click on the first and a Shift+click on another would leave it.
+        SendMessageW(list, LB_SELITEMRANGEEX, c.firstSelected, c.firstSelected + c.selectedCount - 1);
+        SendMessageW(list, LB_SETANCHORINDEX, c.firstSelected, 0);
+        SendMessageW(list, LB_SETCARETINDEX, c.caret, FALSE);
+        SendMessageW(list, LB_SETTOPINDEX, c.top, 0);
+    }
+    ASSERT_EQ(StateOf(oneByOne), StateOf(rebuilt));
+    ASSERT_GT(SendMessageW(rebuilt.List(), LB_GETSELCOUNT, 0, 0), 256) << "the case must take the rebuild";
+
+    for (int i = 0; i < FileListCount(oneByOne.List());)
+        if (FileListIsSelected(oneByOne.List(), i))
+            FileListRemove(oneByOne.List(), i);
+        else
+            ++i;
+    DeleteSelectedEntries(rebuilt.List());
+
+    // Wine leaves the top index where it was even when the list has become
+    // shorter than that, and the view then shows no entry at all; the view
+    // that is meant is the one the list box settles on when given that top
+    // index again, which is the last page.
+    HWND reference = oneByOne.List();
+    SendMessageW(reference, LB_SETTOPINDEX, SendMessageW(reference, LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_EQ(StateOf(rebuilt), StateOf(oneByOne));
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, DeleteKeepsTheViewTest,
+                         testing::Values(ViewCase{"ScrolledToTheEndSelectionAbove", 1000, 100, 300, 999, 990},
+                                         ViewCase{"SelectionBelowTheView", 1000, 600, 300, 650, 100},
+                                         ViewCase{"SelectionAroundTheView", 3000, 1000, 1000, 1500, 1400},
+                                         ViewCase{"CaretPastTheNewEnd", 1000, 700, 300, 999, 500},
+                                         ViewCase{"EverythingButTheFirst", 600, 1, 599, 300, 200}),
+                         [](const testing::TestParamInfo<ViewCase>& info) { return std::string(info.param.name); });
+
 } // namespace

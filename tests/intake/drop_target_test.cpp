@@ -134,15 +134,58 @@ TEST_F(DropTargetTest, DropOnListOfOneEntryOutsideItSelectsNothing)
     EXPECT_TRUE(window->Selected().empty());
 }
 
+// Past 65,535 entries the index under the pointer no longer fits in the 16
+// bits of LB_ITEMFROMPOINT: the outline and the selection must still land on
+// the entry under the pointer, not on its index modulo 65,536.
+TEST_F(DropTargetTest, OutlineAndDropFindTheEntryPast65535)
+{
+    HWND list = window->List();
+    std::vector<std::wstring> many;
+    for (int i = 5; i < 70000; ++i)
+        many.push_back(L"entry " + std::to_wstring(i));
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    window->Add(many);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(list, LB_SETTOPINDEX, 69999, 0);
+    UpdateWindow(list);
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    ASSERT_GT(top, 65535);
+    ASSERT_LT(top, 69999) << "the list shows more than one entry";
+    window->Select({top + 1});
+
+    ComPtr<IDataObject> files = CreateFileDataObject({L"C:\\far.htm"});
+    const int plain = OutlinePixels(list, top);
+    int outlined = -1;
+    std::vector<DragStep> steps{
+        {window->EntryPoint(top + 2), DragAction::Continue},
+        {window->EntryPoint(top), DragAction::Continue},
+        {window->EntryPoint(top), DragAction::Continue, 0, [&] { outlined = OutlinePixels(list, top); }},
+        {window->EntryPoint(top), DragAction::Drop}};
+    DWORD effect = DROPEFFECT_NONE;
+    ASSERT_EQ(RunScriptedDrag(files.Get(), steps, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+    EXPECT_GT(outlined, plain + 20) << "no outline on the entry under the pointer";
+    EXPECT_EQ(window->Selected(), std::vector<int>{top});
+    EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), top) << "the view moved";
+    TakeAll();
+}
+
 class RefusedSourceTest : public DropTargetTest, public testing::WithParamInterface<DWORD> {};
 
+// Each refused drag is followed by the same drag allowing a copy, which the
+// target takes: the refusal came from the target, not from a drag that never
+// reached it.
 TEST_P(RefusedSourceTest, SourceThatCannotCopyIsRefused)
 {
     DWORD effect = kAllEffects;
-    DragFilesTo(window->EntryPoint(1), {L"C:\\a.htm"}, GetParam(), &effect);
+    EXPECT_EQ(DragFilesTo(window->EntryPoint(1), {L"C:\\a.htm"}, GetParam(), &effect), DRAGDROP_S_DROP);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_TRUE(TakeAll().kinds.empty());
     EXPECT_EQ(window->Entries().size(), 5u);
+
+    ASSERT_EQ(DragFilesTo(window->EntryPoint(1), {L"C:\\a.htm"}, GetParam() | DROPEFFECT_COPY, &effect),
+              DRAGDROP_S_DROP);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(TakeAll().kinds, std::vector<EventKind>{EventKind::ListDrop});
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, RefusedSourceTest,
@@ -156,9 +199,16 @@ TEST_F(DropTargetTest, DragWithoutFileListIsRefused)
 {
     ComPtr<IDataObject> text = CreateDropBlockDataObject(MakeDropFilesBlock({L"C:\\a.htm"}), CF_UNICODETEXT);
     DWORD effect = kAllEffects;
-    RunScriptedDrag(text.Get(), {{window->EntryPoint(1), DragAction::Drop}}, kAllEffects, &effect);
+    EXPECT_EQ(RunScriptedDrag(text.Get(), {{window->EntryPoint(1), DragAction::Drop}}, kAllEffects, &effect),
+              DRAGDROP_S_DROP);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_TRUE(TakeAll().kinds.empty());
+
+    ComPtr<IDataObject> files = CreateDropBlockDataObject(MakeDropFilesBlock({L"C:\\a.htm"}), CF_HDROP);
+    ASSERT_EQ(RunScriptedDrag(files.Get(), {{window->EntryPoint(1), DragAction::Drop}}, kAllEffects, &effect),
+              DRAGDROP_S_DROP);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(TakeAll().kinds, std::vector<EventKind>{EventKind::ListDrop});
 }
 
 class ModifierKeysTest : public DropTargetTest, public testing::WithParamInterface<DWORD> {};
