@@ -82,7 +82,7 @@ TEST_P(Drops, AddFilesAndWalkFoldersThenDecodeConvertsThem)
     EXPECT_EQ(ListedPaths(list), (std::vector<std::wstring>{gone, empty, inner, notes, page}));
 
     DeleteFileW(gone.c_str());
-    tolvane_.Activate();
+    ASSERT_TRUE(tolvane_.Activate()) << "foreground " << tolvane_.Describe(GetForegroundWindow());
     Click(CentreOf(tolvane_.Control(kCharsetCheckBoxControl)));
     ASSERT_TRUE(WaitUntil([&] { return IsOptionTicked(tolvane_.Control(kCharsetCheckBoxControl)); }));
     Click(CentreOf(tolvane_.Control(kDecodeButtonControl)));

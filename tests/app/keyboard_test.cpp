@@ -16,8 +16,8 @@ namespace {
     HWND want = tolvane.Control(expected);
     if (WaitUntil([&] { return tolvane.Focus() == want; }, 3000))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "focus on control " << GetDlgCtrlID(tolvane.Focus()) << " instead of "
-                                         << expected;
+    return ::testing::AssertionFailure() << "focus on " << tolvane.Describe(tolvane.Focus()) << " instead of "
+                                         << tolvane.Describe(want);
 }
 
 TEST(Keyboard, TabWalksTheControlsFromNoFocus)
@@ -65,17 +65,20 @@ TEST(Keyboard, FocusComesBackAfterSwitchingToAnotherWindow)
     ASSERT_TRUE(FocusMovesTo(tolvane, {}, kClearButtonControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {}, kDecodeButtonControl));
 
+    const HWND decode = tolvane.Control(kDecodeButtonControl);
     OtherWindow other;
     SetForegroundWindow(other.Get());
+    // The deactivation reaches the program's thread some time after the
+    // switch: wait for the focus to have left it, not for the switch alone.
     ASSERT_TRUE(WaitUntil([&] {
         Pump();
-        return GetForegroundWindow() == other.Get();
-    }));
-    EXPECT_NE(tolvane.Focus(), tolvane.Control(kDecodeButtonControl));
+        return GetForegroundWindow() == other.Get() && tolvane.Focus() != decode;
+    })) << "foreground "
+        << tolvane.Describe(GetForegroundWindow()) << ", focus on " << tolvane.Describe(tolvane.Focus());
 
-    tolvane.Activate();
-    EXPECT_TRUE(WaitUntil([&] { return tolvane.Focus() == tolvane.Control(kDecodeButtonControl); }))
-        << "focus on control " << GetDlgCtrlID(tolvane.Focus());
+    ASSERT_TRUE(tolvane.Activate()) << "foreground " << tolvane.Describe(GetForegroundWindow());
+    EXPECT_TRUE(WaitUntil([&] { return tolvane.Focus() == decode; }))
+        << "focus on " << tolvane.Describe(tolvane.Focus()) << " instead of " << tolvane.Describe(decode);
 }
 
 struct DeleteCase {

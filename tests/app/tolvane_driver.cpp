@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"WindowClass_0";
@@ -168,10 +170,28 @@ HWND TolvaneProcess::Focus() const
     return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
 }
 
-void TolvaneProcess::Activate() const
+bool TolvaneProcess::Activate() const
 {
     SetForegroundWindow(window_);
-    WaitUntil([&] { return GetForegroundWindow() == window_; });
+    return WaitUntil([&] { return GetForegroundWindow() == window_; });
+}
+
+std::string TolvaneProcess::Describe(HWND window) const
+{
+    if (!window)
+        return "no window";
+    if (window == window_)
+        return "the Tolvane window itself";
+    char text[128] = "";
+    char buffer[256];
+    if (GetParent(window) == window_) {
+        GetWindowTextA(window, text, sizeof text);
+        snprintf(buffer, sizeof buffer, "control %d \"%s\"", GetDlgCtrlID(window), text);
+    } else {
+        GetClassNameA(window, text, sizeof text);
+        snprintf(buffer, sizeof buffer, "window %p of class %s", static_cast<void*>(window), text);
+    }
+    return buffer;
 }
 
 void PressKey(WORD key, std::initializer_list<WORD> modifiers)
@@ -204,6 +224,18 @@ void Click(POINT screen, std::initializer_list<WORD> modifiers)
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
         inputs.push_back(KeyInput(*it, true));
     Send(inputs);
+}
+
+void PressButton(POINT screen)
+{
+    MovePointer(screen);
+    Sleep(50);
+    Send({MouseInput(MOUSEEVENTF_LEFTDOWN)});
+}
+
+void ReleaseButton()
+{
+    Send({MouseInput(MOUSEEVENTF_LEFTUP)});
 }
 
 POINT CentreOf(HWND window)

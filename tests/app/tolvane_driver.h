@@ -41,8 +41,13 @@ public:
     DWORD WaitForExit(DWORD milliseconds = 5000);
     // The window that has the keyboard focus in the program's thread.
     HWND Focus() const;
-    // Brings the window back to the foreground (after a message box, say).
-    void Activate() const;
+    // Brings the window back to the foreground (after a message box, say);
+    // false when it is not the foreground window within the time limit.
+    [[nodiscard]] bool Activate() const;
+    // A window named so that a message leaves no doubt: "no window", the
+    // program's window, one of its controls by number and caption, or another
+    // window by class and handle.
+    std::string Describe(HWND window) const;
 
 private:
     UniqueKernelHandle process_;
@@ -64,6 +69,9 @@ std::wstring CommandLineArguments(const std::vector<std::wstring>& arguments);
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
 void MovePointer(POINT screen);
 void Click(POINT screen, std::initializer_list<WORD> modifiers = {});
+// The left button pressed at `screen` and held, then let go where the pointer is.
+void PressButton(POINT screen);
+void ReleaseButton();
 // The centre of a window, in screen coordinates.
 POINT CentreOf(HWND window);
 

@@ -136,7 +136,7 @@ TEST(Window, StartsWithBothOptionsClearAndAnEmptyList)
     // No control is given the focus on the first activation (the system may
     // leave it on the main window itself).
     HWND focus = tolvane.Focus();
-    EXPECT_TRUE(focus == nullptr || focus == tolvane.Window()) << "focus on control " << GetDlgCtrlID(focus);
+    EXPECT_TRUE(focus == nullptr || focus == tolvane.Window()) << "focus on " << tolvane.Describe(focus);
 }
 
 TEST(Window, CutsOffALongPathWithoutAHorizontalScrollBar)

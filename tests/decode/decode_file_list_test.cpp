@@ -37,6 +37,17 @@ std::wstring NotUtf8(const std::vector<std::wstring>& paths, size_t more = 0)
     return text;
 }
 
+// Polls `done` every 20 ms for up to 20 s.
+template <typename Done> bool WaitUntilTrue(Done done)
+{
+    for (int turn = 0; turn < 1000; ++turn) {
+        if (done())
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 // Runs the Decode command on the window's list and gives the boxes it showed.
 std::vector<std::wstring> Decode(RunWindow& window)
 {
@@ -47,11 +58,7 @@ std::vector<std::wstring> Decode(RunWindow& window)
 
 class DecodeFileListTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) && GetSystemMetrics(SM_CXSCREEN) == 0)
-            GTEST_SKIP() << "needs a display";
-    }
+    void SetUp() override { ASSERT_TRUE(window_.List()) << "no list box: these tests need a display"; }
 
     std::wstring File(const wchar_t* name, const std::string& bytes)
     {
@@ -141,6 +148,16 @@ TEST_F(DecodeFileListTest, AtMostThirtyFilesAreNamed)
     EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8(shown, 3), kDone));
 }
 
+TEST_F(DecodeFileListTest, ExactlyThirtyFilesAreAllNamedWithNoMoreLine)
+{
+    std::vector<std::wstring> paths;
+    for (int k = 0; k < 30; ++k)
+        paths.push_back(File((L"latin" + std::to_wstring(k) + L".htm").c_str(), "caf\xE9"));
+    window_.ListPaths(paths);
+
+    EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8(paths), kDone));
+}
+
 TEST_F(DecodeFileListTest, CharsetOptionIsHandedOnToEveryFile)
 {
     const std::string page = "<meta charset=\"utf-8\"><p>x</p>";
@@ -166,15 +183,19 @@ TEST_F(DecodeFileListTest, HiddenFileIsConverted)
     EXPECT_EQ(ReadBytes(hidden).size(), 8u);
 }
 
+// Runs only inside a fault that run_with_fault.sh makes; it fails when the
+// fault is not there.
+class DecodeRunUnderFault : public DecodeFileListTest {};
+
 // Needs an unprivileged user: as root Wine opens a read-only file for writing.
-TEST_F(DecodeFileListTest, ReadOnlyMiddleFileIsReportedAndTheRunGoesOn)
+TEST_F(DecodeRunUnderFault, ReadOnlyMiddleFileIsReportedAndTheRunGoesOn)
 {
     std::wstring top = File(L"top.htm", "caf\xC3\xA9");
     std::wstring middle = File(L"middle.htm", "caf\xC3\xA9");
     std::wstring bottom = File(L"bottom.htm", "caf\xC3\xA9");
     ASSERT_TRUE(SetFileAttributesW(middle.c_str(), FILE_ATTRIBUTE_READONLY));
-    if (CanOpenForWriting(middle))
-        GTEST_SKIP() << "a read-only file opens for writing here (root): run as an unprivileged user";
+    ASSERT_FALSE(CanOpenForWriting(middle))
+        << "a read-only file opens for writing here (root): run as an unprivileged user";
     window_.ListPaths({top, middle, bottom});
 
     EXPECT_THAT(Decode(window_), ElementsAre(WriteError(middle), kDone));
@@ -186,11 +207,10 @@ TEST_F(DecodeFileListTest, ReadOnlyMiddleFileIsReportedAndTheRunGoesOn)
 // Needs a small full drive, named in TOLVANE_TEST_FULL_DRIVE (for example
 // "R:"). The file is sparse: its converted text needs room the drive does
 // not have, so the write fails after the open has emptied the file.
-TEST_F(DecodeFileListTest, WriteOnFullDiskPutsTheOriginalBack)
+TEST_F(DecodeRunUnderFault, WriteOnFullDiskPutsTheOriginalBack)
 {
     std::wstring drive = Environment(L"TOLVANE_TEST_FULL_DRIVE");
-    if (drive.empty())
-        GTEST_SKIP() << "needs TOLVANE_TEST_FULL_DRIVE, a small full drive";
+    ASSERT_FALSE(drive.empty()) << "needs TOLVANE_TEST_FULL_DRIVE, a small full drive";
     std::wstring path = drive + L"\\full.htm";
     const std::string head = "<p>caf\xC3\xA9</p>";
     constexpr LONGLONG kSize = 1 << 20;
@@ -211,11 +231,61 @@ TEST_F(DecodeFileListTest, WriteOnFullDiskPutsTheOriginalBack)
     DeleteFileW(after.c_str());
 }
 
-// Needs a process that cannot take 2 GiB, marked by TOLVANE_TEST_MEMORY_LIMITED.
-TEST_F(DecodeFileListTest, FileTooLargeForMemoryIsReportedAndUntouched)
+// Needs a small drive that stays full, named in TOLVANE_TEST_KEPT_FULL_DRIVE,
+// whose filler run_with_fault.sh starts once the file "arm" appears on it:
+// from then on every block that comes free is taken again, before the
+// write-back can have it. The conversion of each file fails for want of
+// room, and so does putting its original bytes back.
+TEST_F(DecodeRunUnderFault, WriteBackThatFailsSavesTheOriginalAside)
 {
-    if (Environment(L"TOLVANE_TEST_MEMORY_LIMITED").empty())
-        GTEST_SKIP() << "needs a memory-limited process (TOLVANE_TEST_MEMORY_LIMITED)";
+    std::wstring drive = Environment(L"TOLVANE_TEST_KEPT_FULL_DRIVE");
+    ASSERT_FALSE(drive.empty()) << "needs TOLVANE_TEST_KEPT_FULL_DRIVE, a small drive that stays full";
+    const std::string head = "<p>caf\xC3\xA9</p>";
+    constexpr LONGLONG kSize = 1 << 20;
+    const std::string original = head + std::string(kSize - head.size(), '\0');
+    std::wstring saved = drive + L"\\saved.htm", lost = drive + L"\\lost.htm";
+    WriteSparse(saved, head, kSize);
+    WriteSparse(lost, head, kSize);
+
+    // A file of that name is already in the temporary folder: it is kept.
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    std::wstring taken = std::wstring(temp) + L"saved.htm", recovery = std::wstring(temp) + L"saved (2).htm";
+    DeleteFileW(recovery.c_str());
+    WriteBytes(taken, "someone else's");
+
+    WriteBytes(drive + L"\\arm", "");
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(WaitUntilTrue([&] {
+        return GetFileAttributesW((drive + L"\\armed").c_str()) != INVALID_FILE_ATTRIBUTES &&
+               GetDiskFreeSpaceExW((drive + L"\\").c_str(), &free, nullptr, nullptr) && free.QuadPart < 4096;
+    })) << "the drive was not kept full";
+
+    window_.ListPaths({saved});
+    EXPECT_THAT(
+        Decode(window_),
+        ElementsAre(WriteError(saved) + L"\nThe original could not be put back; it is saved as: " + recovery, kDone));
+    EXPECT_TRUE(ReadBytes(recovery) == original) << "the saved bytes differ from the original";
+    EXPECT_EQ(ReadBytes(taken), "someone else's");
+    DeleteFileW(recovery.c_str());
+    DeleteFileW(taken.c_str());
+
+    // Nowhere to save it either: the temporary folder does not exist.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", (folder_.Path() + L"\\missing\\").c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TEMP", (folder_.Path() + L"\\missing\\").c_str()));
+    SendMessageW(window_.List(), LB_RESETCONTENT, 0, 0);
+    window_.ListPaths({lost});
+    EXPECT_THAT(Decode(window_),
+                ElementsAre(WriteError(lost) + L"\nThe original could not be put back or saved.", kDone));
+    SetEnvironmentVariableW(L"TMP", temp);
+    SetEnvironmentVariableW(L"TEMP", temp);
+}
+
+// Needs a process that cannot take 2 GiB, marked by TOLVANE_TEST_MEMORY_LIMITED.
+TEST_F(DecodeRunUnderFault, FileTooLargeForMemoryIsReportedAndUntouched)
+{
+    ASSERT_FALSE(Environment(L"TOLVANE_TEST_MEMORY_LIMITED").empty())
+        << "needs a memory-limited process (TOLVANE_TEST_MEMORY_LIMITED)";
     std::wstring large = folder_.Join(L"large.htm");
     WriteSparse(large, "caf\xC3\xA9", 0x7FFFFFFFLL);
     std::wstring small = File(L"small.htm", "caf\xC3\xA9");

@@ -16,6 +16,8 @@ const char* Name(TranscodeResult result)
     case TranscodeResult::Converted: return "Converted";
     case TranscodeResult::OpenFailed: return "OpenFailed";
     case TranscodeResult::WriteFailed: return "WriteFailed";
+    case TranscodeResult::WriteFailedSavedAside: return "WriteFailedSavedAside";
+    case TranscodeResult::WriteFailedNotSaved: return "WriteFailedNotSaved";
     case TranscodeResult::NotUtf8: return "NotUtf8";
     case TranscodeResult::OutOfMemory: return "OutOfMemory";
     case TranscodeResult::Stopped: return "Stopped";
@@ -23,9 +25,9 @@ const char* Name(TranscodeResult result)
     return "?";
 }
 
-TranscodeResult Transcode(const std::wstring& path, size_t size, bool removeCharset = false)
+TranscodeResult Transcode(const std::wstring& path, bool removeCharset = false)
 {
-    return TranscodeFile(path.c_str(), static_cast<int>(size), removeCharset);
+    return TranscodeFile(path.c_str(), removeCharset);
 }
 
 struct FileCase {
@@ -52,7 +54,7 @@ TEST_P(TranscodeFileTest, RewritesOrLeavesTheFile)
     TempFolder folder;
     std::wstring path = folder.Join(L"page.htm");
     WriteBytes(path, c.before);
-    EXPECT_STREQ(Name(Transcode(path, c.before.size(), c.removeCharset)), Name(c.result));
+    EXPECT_STREQ(Name(Transcode(path, c.removeCharset)), Name(c.result));
     EXPECT_EQ(ReadBytes(path), c.after);
 }
 
@@ -118,34 +120,53 @@ TEST(TranscodeFileLarge, ComesOutAsTheWholeConversion)
         TempFolder folder;
         std::wstring path = folder.Join(L"large.htm");
         WriteBytes(path, text);
-        EXPECT_STREQ(Name(Transcode(path, text.size(), removeCharset)), "Converted");
+        EXPECT_STREQ(Name(Transcode(path, removeCharset)), "Converted");
         EXPECT_TRUE(ReadBytes(path) == expectedBytes) << "option " << removeCharset;
     }
 }
 
-// The size handed in is what the probe saw; the file may have changed since.
-TEST(TranscodeFileSize, GrownFileLeftUntouched)
+// The size comes from the opened file, whatever an earlier look at the
+// folder entry said: a file that another hard link changed is read whole.
+TEST(TranscodeFileSize, FileChangedThroughAnotherLinkIsReadWhole)
 {
     TempFolder folder;
-    std::wstring path = folder.Join(L"grown.htm");
-    WriteBytes(path, "caf\xC3\xA9 and more");
-    EXPECT_STREQ(Name(Transcode(path, 5)), "OpenFailed");
-    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9 and more");
+    std::wstring path = folder.Join(L"page.htm");
+    std::wstring link = folder.Join(L"link.htm");
+    WriteBytes(path, "caf\xC3\xA9");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr)) << "error " << GetLastError();
+    WriteBytes(link, "caf\xC3\xA9 and much more text");
+    EXPECT_STREQ(Name(Transcode(path)), "Converted");
+    EXPECT_EQ(ReadBytes(path).size(), 23u);
 }
 
-TEST(TranscodeFileSize, ShrunkFileLeftUntouched)
+// Rewritten in place, the file stays the same file: every other hard link to
+// it sees the converted text.
+TEST(TranscodeFileSize, SecondHardLinkSeesTheConvertedText)
 {
     TempFolder folder;
-    std::wstring path = folder.Join(L"shrunk.htm");
-    WriteBytes(path, "caf\xC3\xA9");
-    EXPECT_STREQ(Name(Transcode(path, 50)), "OpenFailed");
-    EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
+    std::wstring path = folder.Join(L"page.htm");
+    std::wstring link = folder.Join(L"second.htm");
+    WriteBytes(path, "<p>caf\xC3\xA9</p>");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr)) << "error " << GetLastError();
+    EXPECT_STREQ(Name(Transcode(path)), "Converted");
+    std::string converted = ReadBytes(path);
+    EXPECT_NE(converted, "<p>caf\xC3\xA9</p>");
+    EXPECT_EQ(ReadBytes(link), converted);
+}
+
+TEST(TranscodeFileSize, EmptyFileIsOpenFailedAndUntouched)
+{
+    TempFolder folder;
+    std::wstring path = folder.Join(L"empty.htm");
+    WriteBytes(path, "");
+    EXPECT_STREQ(Name(Transcode(path)), "OpenFailed");
+    EXPECT_EQ(FileSize(path), 0);
 }
 
 TEST(TranscodeFileFaults, VanishedPathIsOpenFailed)
 {
     TempFolder folder;
-    EXPECT_STREQ(Name(Transcode(folder.Join(L"gone.htm"), 10)), "OpenFailed");
+    EXPECT_STREQ(Name(Transcode(folder.Join(L"gone.htm"))), "OpenFailed");
     EXPECT_EQ(GetFileAttributesW(folder.Join(L"gone.htm").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -157,7 +178,7 @@ TEST(TranscodeFileFaults, FileHeldOpenForWritingIsOpenFailed)
     {
         HeldOpenFile held(path);
         ASSERT_TRUE(held.IsHeld());
-        EXPECT_STREQ(Name(Transcode(path, 5)), "OpenFailed");
+        EXPECT_STREQ(Name(Transcode(path)), "OpenFailed");
     }
     EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
 }
@@ -168,22 +189,26 @@ TEST(TranscodeFileFaults, HiddenAndSystemFilesAreRewritten)
     std::wstring path = folder.Join(L"hidden.htm");
     WriteBytes(path, "<p>\xC3\xA9</p>");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    EXPECT_STREQ(Name(Transcode(path, 9)), "Converted");
+    EXPECT_STREQ(Name(Transcode(path)), "Converted");
     std::string after = ReadBytes(path);
     EXPECT_EQ(after.size(), 8u);
     EXPECT_EQ(after.substr(0, 3), "<p>");
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    EXPECT_EQ(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        << "attributes " << attributes;
 }
 
 // Needs an unprivileged user: as root Wine opens a read-only file for writing.
-TEST(TranscodeFileFaults, ReadOnlyFileIsWriteFailedAndUnchanged)
+TEST(TranscodeFileUnderFault, ReadOnlyFileIsWriteFailedAndUnchanged)
 {
     TempFolder folder;
     std::wstring path = folder.Join(L"locked.htm");
     WriteBytes(path, "caf\xC3\xA9");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    if (CanOpenForWriting(path))
-        GTEST_SKIP() << "a read-only file opens for writing here (root): run as an unprivileged user";
-    EXPECT_STREQ(Name(Transcode(path, 5)), "WriteFailed");
+    ASSERT_FALSE(CanOpenForWriting(path))
+        << "a read-only file opens for writing here (root): run as an unprivileged user";
+    EXPECT_STREQ(Name(Transcode(path)), "WriteFailed");
     EXPECT_EQ(ReadBytes(path), "caf\xC3\xA9");
 }
 

@@ -50,6 +50,22 @@ std::string Utf8(char32_t c)
     return s;
 }
 
+// The cases of one code page skip in the other locale's run. A locale that
+// was never generated would silently give 1252 in both runs, and the 932
+// cases would then never run: the run in that locale fails instead.
+TEST(Utf8ToAnsi, LocaleGivesTheCodePageTheCasesNeed)
+{
+    wchar_t locale[64] = L"";
+    GetEnvironmentVariableW(L"LC_ALL", locale, 64);
+    std::wstring name = locale;
+    if (name.starts_with(L"ja_JP"))
+        EXPECT_EQ(GetACP(), 932u) << "the ja_JP locale is not generated here (locale-gen)";
+    else if (name.starts_with(L"en_US"))
+        EXPECT_EQ(GetACP(), 1252u) << "the en_US locale is not generated here (locale-gen)";
+    else
+        ADD_FAILURE() << "run in en_US or ja_JP (LC_ALL), as CTest does";
+}
+
 TEST(Utf8ToAnsi, KnownBytesInCodePage1252)
 {
     if (GetACP() != 1252)

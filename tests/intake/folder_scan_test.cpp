@@ -35,39 +35,67 @@ std::vector<std::wstring> EnumerationOrder(const std::wstring& folder)
     return names;
 }
 
+// The files under `folder` in the order a depth-first walk meets them: each
+// sub-folder expanded where its entry stands in its folder's enumeration.
+// Built from the file system alone, independently of the scan.
+std::vector<std::wstring> DepthFirstOrder(const std::wstring& folder)
+{
+    std::vector<std::wstring> files;
+    for (const std::wstring& name : EnumerationOrder(folder)) {
+        std::wstring path = folder + L"\\" + name;
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            std::vector<std::wstring> below = DepthFirstOrder(path);
+            files.insert(files.end(), below.begin(), below.end());
+        } else {
+            files.push_back(path);
+        }
+    }
+    return files;
+}
+
 class FolderScanTest : public testing::Test {
 protected:
     ListWindow window;
     TempFolder temp;
 };
 
+// Three sub-folders among three files: whatever order the file system gives,
+// at least one sub-folder stands between two other entries, so a walk that
+// took sub-folders before or after the files of their folder would differ.
 TEST_F(FolderScanTest, SubFolderIsWalkedWhereItsEntryIsMet)
 {
-    WriteBytes(temp.Join(L"a.htm"), "a");
-    MakeFolders(temp.Join(L"a_sub"));
-    WriteBytes(temp.Join(L"a_sub\\c.htm"), "c");
-    WriteBytes(temp.Join(L"b.htm"), "b");
-    std::vector<std::wstring> order = EnumerationOrder(temp.Path());
-    ASSERT_EQ(order.size(), 3u);
-    std::vector<std::wstring> expected;
-    for (const std::wstring& name : order)
-        expected.push_back(name == L"a_sub" ? temp.Join(L"a_sub\\c.htm") : temp.Join(name));
-
-    EXPECT_EQ(Scan(temp.Path(), window.Filter()), expected);
-    if (order == std::vector<std::wstring>{L"a.htm", L"a_sub", L"b.htm"}) {
-        EXPECT_EQ(expected.back(), temp.Join(L"b.htm"));
+    for (const wchar_t* name : {L"a.htm", L"b.htm", L"c.htm"})
+        WriteBytes(temp.Join(name), "x");
+    for (const wchar_t* sub : {L"a_sub", L"b_sub", L"c_sub"}) {
+        MakeFolders(temp.Join(sub));
+        WriteBytes(temp.Join(std::wstring(sub) + L"\\inner.htm"), "x");
     }
+    std::vector<std::wstring> order = EnumerationOrder(temp.Path());
+    ASSERT_EQ(order.size(), 6u);
+    auto isFolder = [](const std::wstring& name) { return name.ends_with(L"_sub"); };
+    ASSERT_TRUE(std::any_of(order.begin() + 1, order.end() - 1, isFolder));
+
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()), DepthFirstOrder(temp.Path()));
 }
 
+// Two sibling branches, each with a file and a deeper folder: depth first,
+// a branch's files stand together; breadth first they would not, in any
+// enumeration order.
 TEST_F(FolderScanTest, DeepTreeIsWalkedDepthFirst)
 {
     std::wstring deep = temp.Join(L"1\\2\\3\\4\\5\\6\\7\\8");
     MakeFolders(deep);
     WriteBytes(deep + L"\\deep.txt", "");
     WriteBytes(temp.Join(L"1\\2\\mid.txt"), "");
-    std::vector<std::wstring> found = Scan(temp.Path(), window.Filter());
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::wstring>{deep + L"\\deep.txt", temp.Join(L"1\\2\\mid.txt")}));
+    for (const wchar_t* branch : {L"p", L"q"}) {
+        std::wstring folder = temp.Join(branch);
+        MakeFolders(folder + L"\\inner");
+        WriteBytes(folder + L"\\near.txt", "");
+        WriteBytes(folder + L"\\inner\\far.txt", "");
+    }
+    std::vector<std::wstring> expected = DepthFirstOrder(temp.Path());
+    ASSERT_EQ(expected.size(), 6u);
+    EXPECT_EQ(Scan(temp.Path(), window.Filter()), expected);
 }
 
 TEST_F(FolderScanTest, EmptyFoldersAndFolderOnlyTreesGiveNothing)
