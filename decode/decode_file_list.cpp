@@ -6,6 +6,7 @@
 #include "decode/transcode_file.h"
 #include "intake/path_probes.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ namespace {
 constexpr wchar_t kErrorTitle[] = L"Error!";
 constexpr wchar_t kOpenError[] = L"Error opening: ";
 constexpr wchar_t kWriteError[] = L"Error writing file: ";
+constexpr wchar_t kSavedAside[] = L"\nThe original could not be put back; it is saved as: ";
+constexpr wchar_t kNotSaved[] = L"\nThe original could not be put back or saved.";
 constexpr wchar_t kMemoryError[] = L"Not enough memory, left unchanged: ";
 constexpr wchar_t kNotUtf8Heading[] = L"Not UTF-8, left unchanged:";
 constexpr wchar_t kInfoTitle[] = L"Info";
@@ -26,26 +29,95 @@ constexpr size_t kNotUtf8Shown = 30;
 // Sizes are signed 32-bit counts: a file must be smaller than 2^31 bytes.
 constexpr LONGLONG kSizeLimit = 0x80000000LL;
 
+// The files that are not UTF-8: the first few by name, the rest counted.
+struct NotUtf8Files {
+    std::vector<std::wstring> named;
+    size_t count = 0;
+};
+
 void ShowFileError(const wchar_t* message, const std::wstring& path)
 {
-    ShowRunMessage(kErrorTitle, (message + path).c_str());
+    // Without memory for the joined text, the message still names the path.
+    try {
+        ShowRunMessage(kErrorTitle, (message + path).c_str());
+    } catch (const std::bad_alloc&) {
+        ShowRunMessage(kErrorTitle, message);
+        ShowRunMessage(kErrorTitle, path.c_str());
+    }
 }
 
-void ShowNotUtf8(const std::vector<std::wstring>& paths)
+// An entry whose path could not even be read out of the list: named by its
+// place in the list, in a text that needs no memory.
+void ShowEntryMemoryError(int index)
 {
-    std::wstring text = kNotUtf8Heading;
-    for (size_t k = 0; k < paths.size() && k < kNotUtf8Shown; ++k)
-        text += L"\n" + paths[k];
-    if (paths.size() > kNotUtf8Shown)
-        text += L"\n... and " + std::to_wstring(paths.size() - kNotUtf8Shown) + L" more";
-    ShowRunMessage(kErrorTitle, text.c_str());
+    wchar_t text[128];
+    wsprintfW(text, L"%sentry %d of the list", kMemoryError, index + 1);
+    ShowRunMessage(kErrorTitle, text);
+}
+
+void ShowNotUtf8(const NotUtf8Files& files)
+{
+    try {
+        std::wstring text = kNotUtf8Heading;
+        for (const std::wstring& path : files.named)
+            text += L"\n" + path;
+        if (files.count > files.named.size())
+            text += L"\n... and " + std::to_wstring(files.count - files.named.size()) + L" more";
+        ShowRunMessage(kErrorTitle, text.c_str());
+    } catch (const std::bad_alloc&) {
+        wchar_t text[128];
+        wsprintfW(text, L"%s\n... and %u more", kNotUtf8Heading, static_cast<unsigned>(files.count));
+        ShowRunMessage(kErrorTitle, text);
+    }
+}
+
+// Whether the entry was done, or the session ended before its rewrite.
+enum class EntryOutcome { Done, Stopped };
+
+EntryOutcome DecodeEntry(HWND list, int index, int listed, HWND charsetCheckBox, NotUtf8Files& notUtf8)
+{
+    std::wstring path = FileListText(list, index);
+    LongWorkCheckIn(index, listed, path);
+    LONGLONG size = SizeProbe(path);
+    if (size <= 0 || size >= kSizeLimit) {
+        ShowFileError(kOpenError, path);
+        return EntryOutcome::Done;
+    }
+    std::wstring savedAs;
+    switch (TranscodeFile(path.c_str(), IsOptionTicked(charsetCheckBox), &savedAs)) {
+    case TranscodeResult::Converted: break;
+    case TranscodeResult::OpenFailed: ShowFileError(kOpenError, path); break;
+    case TranscodeResult::WriteFailed: ShowFileError(kWriteError, path); break;
+    case TranscodeResult::WriteFailedSavedAside: ShowFileError(kWriteError, path + kSavedAside + savedAs); break;
+    case TranscodeResult::WriteFailedNotSaved: ShowFileError(kWriteError, path + kNotSaved); break;
+    case TranscodeResult::OutOfMemory: ShowFileError(kMemoryError, path); break;
+    case TranscodeResult::NotUtf8:
+        if (notUtf8.named.size() < kNotUtf8Shown)
+            notUtf8.named.push_back(std::move(path));
+        ++notUtf8.count;
+        break;
+    case TranscodeResult::Stopped: return EntryOutcome::Stopped;
+    }
+    return EntryOutcome::Done;
+}
+
+void ShowStopped(int done, int listed)
+{
+    try {
+        std::wstring text = L"Stopped: " + GroupedCount(done) + L" of " + GroupedCount(listed) + L" files done.";
+        ShowRunMessage(kInfoTitle, text.c_str());
+    } catch (const std::bad_alloc&) {
+        wchar_t text[128];
+        wsprintfW(text, L"Stopped: %d of %d files done.", done, listed);
+        ShowRunMessage(kInfoTitle, text);
+    }
 }
 
 } // namespace
 
 void DecodeFileList(HWND list, HWND charsetCheckBox)
 {
-    std::vector<std::wstring> notUtf8;
+    NotUtf8Files notUtf8;
     int done = 0;
     int listed = 0;
     LongWorkStop stop = LongWorkStop::None;
@@ -54,38 +126,31 @@ void DecodeFileList(HWND list, HWND charsetCheckBox)
         for (int i = 0; i < (listed = FileListCount(list)); ++i) {
             if (LongWorkStopRequested() != LongWorkStop::None)
                 break;
-            std::wstring path = FileListText(list, i);
-            LongWorkCheckIn(i, listed, path);
-            LONGLONG size = SizeProbe(path);
             done = i + 1;
-            if (size <= 0 || size >= kSizeLimit) {
-                ShowFileError(kOpenError, path);
-                continue;
+            // The file itself is converted in memory taken without
+            // exceptions; only the texts around it can throw, and then only
+            // before the file is touched or after it is done.
+            try {
+                if (DecodeEntry(list, i, listed, charsetCheckBox, notUtf8) == EntryOutcome::Stopped)
+                    done = i;
+            } catch (const std::bad_alloc&) {
+                ShowEntryMemoryError(i);
             }
-            switch (TranscodeFile(path.c_str(), static_cast<int>(size), IsOptionTicked(charsetCheckBox))) {
-            case TranscodeResult::Converted: break;
-            case TranscodeResult::OpenFailed: ShowFileError(kOpenError, path); break;
-            case TranscodeResult::WriteFailed: ShowFileError(kWriteError, path); break;
-            case TranscodeResult::OutOfMemory: ShowFileError(kMemoryError, path); break;
-            case TranscodeResult::NotUtf8: notUtf8.push_back(std::move(path)); break;
-            case TranscodeResult::Stopped: done = i; break;
-            }
+            stop = LongWorkStopRequested();
         }
-        stop = LongWorkStopRequested();
     }
 
     // Once the session ends nothing more is shown: the system may end the
     // program at any moment.
     if (stop == LongWorkStop::SessionEnd)
         return;
-    if (!notUtf8.empty())
+    if (notUtf8.count > 0)
         ShowNotUtf8(notUtf8);
     if (stop == LongWorkStop::Close)
         return;
     // A stop asked for while the last file was in hand stopped nothing.
     if (stop == LongWorkStop::User && done < listed) {
-        std::wstring text = L"Stopped: " + GroupedCount(done) + L" of " + GroupedCount(listed) + L" files done.";
-        ShowRunMessage(kInfoTitle, text.c_str());
+        ShowStopped(done, listed);
         return;
     }
     ShowRunMessage(kInfoTitle, kDoneText);

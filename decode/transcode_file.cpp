@@ -8,6 +8,9 @@
 #include "decode/utf8_to_ansi.h"
 
 #include <algorithm>
+#include <new>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -21,27 +24,43 @@ constexpr int kPieceSize = 1 << 20;
 // never kept waiting for long.
 constexpr int kStepSize = 4 << 20;
 
-// Reads the whole file, asking for one byte more than `size` so that a file
-// that has grown since it was probed shows itself. True only when exactly
-// `size` bytes were there.
-bool ReadWhole(const wchar_t* path, char* buffer, DWORD size)
+// Sizes are signed 32-bit counts: a file must be smaller than 2^31 bytes.
+constexpr LONGLONG kSizeLimit = 0x80000000LL;
+
+enum class ReadOutcome { Read, Failed, OutOfMemory };
+
+// Reads the whole file into `source`, taken at the size of the opened file
+// plus one byte. The size comes from the open file, not from its folder
+// entry, which on NTFS can be stale (a file changed through another hard
+// link keeps its old size in this link's entry until it is opened). One
+// byte more than that size is asked for, so that a file that has grown since
+// the open shows itself; only exactly `size` bytes count as read.
+ReadOutcome ReadWhole(const wchar_t* path, HANDLE heap, HeapBlock& source, DWORD& size)
 {
     UniqueFile file(
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
+    LARGE_INTEGER fileSize;
+    if (!file || !GetFileSizeEx(file.Get(), &fileSize) || fileSize.QuadPart <= 0 || fileSize.QuadPart >= kSizeLimit)
+        return ReadOutcome::Failed;
+    size = static_cast<DWORD>(fileSize.QuadPart);
+    // The source keeps the original bytes until the rewrite is done, for the
+    // write-back.
+    source = HeapBlock::Allocate(heap, static_cast<SIZE_T>(size) + 1);
+    if (!source)
+        return ReadOutcome::OutOfMemory;
+    char* buffer = source.As<char>();
     DWORD wanted = size + 1;
     DWORD total = 0;
     while (total < wanted) {
         DWORD got = 0;
         if (!ReadFile(file.Get(), buffer + total, std::min<DWORD>(wanted - total, kStepSize), &got, nullptr))
-            return false;
+            return ReadOutcome::Failed;
         if (got == 0)
             break;
         total += got;
         LongWorkCheckIn();
     }
-    return total == size;
+    return total == size ? ReadOutcome::Read : ReadOutcome::Failed;
 }
 
 // The two ways of opening for writing; the second one succeeds on hidden and
@@ -104,16 +123,68 @@ bool WriteBack(HANDLE file, const char* original, DWORD size)
     return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
+// The name part of a path: what follows its last separator.
+std::wstring_view NamePart(std::wstring_view path)
+{
+    size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// Saves the original bytes in a new file in the user's temporary folder,
+// named after the file: "page.htm", or "page (2).htm" and so on when that
+// name is taken, for no other file is ever overwritten. Its path goes to
+// `savedAs`; false when no such file could be written whole.
+bool SaveAside(const wchar_t* path, const char* original, DWORD size, std::wstring& savedAs) noexcept
+{
+    try {
+        wchar_t folder[MAX_PATH + 1];
+        DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+        if (length == 0 || length > MAX_PATH)
+            return false;
+        std::wstring_view name = NamePart(path);
+        size_t dot = name.find_last_of(L'.');
+        if (dot == 0 || dot == std::wstring_view::npos)
+            dot = name.size();
+        for (int copy = 1; copy < 1000; ++copy) {
+            std::wstring candidate(folder, length);
+            candidate.append(name.substr(0, dot));
+            if (copy > 1)
+                candidate.append(L" (").append(std::to_wstring(copy)).append(L")");
+            candidate.append(name.substr(dot));
+            const std::wstring target = FileSystemPath(candidate);
+            UniqueFile file(
+                CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file) {
+                DWORD error = GetLastError();
+                if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                    continue;
+                return false;
+            }
+            if (!WriteAll(file.Get(), original, size) || !file.Close()) {
+                file.Reset();
+                DeleteFileW(target.c_str());
+                return false;
+            }
+            savedAs = std::move(candidate);
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
 // What one step of a rewrite left to do.
 enum class WriteStep { More, Done, Failed };
 
 // Opens the file for writing and has `writeNextStep` fill it a step at a
 // time, checking in between steps. Once the open has emptied the file, any
-// failure puts the original bytes back. Should the session end meanwhile,
+// failure puts the original bytes back; where even that fails they are saved
+// aside, so that they are never lost in silence. Should the session end meanwhile,
 // the rest of the rewrite is done inside the handling of that message, and
 // no rewrite begins after it.
 template <typename WriteNextStep>
-TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const char* original, int size)
+TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const char* original, DWORD size,
+                        std::wstring* savedAs)
 {
     if (LongWorkStopRequested() == LongWorkStop::SessionEnd)
         return TranscodeResult::Stopped;
@@ -123,11 +194,12 @@ TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const 
 
     WriteStep state = WriteStep::More;
     bool putBack = false; // by the session's end; not twice
+    bool restored = false;
     auto finish = [&] {
         while (state == WriteStep::More)
             state = writeNextStep(file.Get());
         if (state == WriteStep::Failed) {
-            WriteBack(file.Get(), original, static_cast<DWORD>(size));
+            restored = WriteBack(file.Get(), original, size);
             putBack = true;
         }
     };
@@ -145,9 +217,17 @@ TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const 
             return TranscodeResult::Converted;
         file.Reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     }
-    if (file && !putBack)
-        WriteBack(file.Get(), original, static_cast<DWORD>(size));
-    return TranscodeResult::WriteFailed;
+    if (!putBack)
+        restored = file && WriteBack(file.Get(), original, size);
+    if (restored && file.Close())
+        return TranscodeResult::WriteFailed;
+    file.Reset();
+    std::wstring recovery;
+    if (!SaveAside(path, original, size, recovery))
+        return TranscodeResult::WriteFailedNotSaved;
+    if (savedAs)
+        *savedAs = std::move(recovery);
+    return TranscodeResult::WriteFailedSavedAside;
 }
 
 // CheckUtf8ForAnsi a step at a time. The steps end before a byte that is not
@@ -208,24 +288,21 @@ TranscodeResult FromConversion(AnsiConversionStatus status)
 
 } // namespace
 
-TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
+TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs)
 {
-    if (size <= 0)
-        return TranscodeResult::OpenFailed;
     // Every open, the reopens for the rewrite included, takes the long form.
     const std::wstring target = FileSystemPath(path);
     HANDLE heap = GetProgramHeap(ProgramHeap::Conversion);
-
-    // size + 1 bytes: room for the byte that tells a grown file. The source
-    // keeps the original bytes until the rewrite is done, for the write-back.
-    HeapBlock source = HeapBlock::Allocate(heap, static_cast<SIZE_T>(size) + 1);
-    if (!source)
-        return TranscodeResult::OutOfMemory;
-    if (!ReadWhole(target.c_str(), source.As<char>(), static_cast<DWORD>(size)))
-        return TranscodeResult::OpenFailed;
+    HeapBlock source;
+    DWORD size = 0;
+    switch (ReadWhole(target.c_str(), heap, source, size)) {
+    case ReadOutcome::Read: break;
+    case ReadOutcome::Failed: return TranscodeResult::OpenFailed;
+    case ReadOutcome::OutOfMemory: return TranscodeResult::OutOfMemory;
+    }
 
     const char* text = source.As<char>();
-    int length = size;
+    int length = static_cast<int>(size);
     if (length >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, reinterpret_cast<const unsigned char*>(text))) {
         text += 3;
         length -= 3;
@@ -254,7 +331,7 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
             done += wholeCharacters;
             return done < length ? WriteStep::More : WriteStep::Done;
         };
-        return Rewrite(target.c_str(), writePiece, source.As<char>(), size);
+        return Rewrite(target.c_str(), writePiece, source.As<char>(), size, savedAs);
     }
 
     // The charset declaration is cut from the whole converted text.
@@ -272,5 +349,5 @@ TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset)
         written += step;
         return written < ansi.length ? WriteStep::More : WriteStep::Done;
     };
-    return Rewrite(target.c_str(), writeStep, source.As<char>(), size);
+    return Rewrite(target.c_str(), writeStep, source.As<char>(), size, savedAs);
 }

@@ -3,18 +3,26 @@
 
 #include <windows.h>
 
+#include <string>
+
 enum class TranscodeResult {
-    Converted,   // the converted text was written over the file
-    OpenFailed,  // the file could not be read whole at the given size; untouched
-    WriteFailed, // it could not be opened for writing, or the write failed and
-                 // the original bytes were written back
-    NotUtf8,     // its text is not valid UTF-8; untouched
-    OutOfMemory, // a buffer could not be taken; untouched
-    Stopped,     // the session ended before the rewrite could begin; untouched
+    Converted,             // the converted text was written over the file
+    OpenFailed,            // the file could not be read whole at the given size; untouched
+    WriteFailed,           // it could not be opened for writing, or the write failed and
+                           // the original bytes were written back
+    WriteFailedSavedAside, // the write failed and the original bytes could not
+                           // be put back: they are in a recovery file
+    WriteFailedNotSaved,   // ... nor could they be saved in one
+    NotUtf8,               // its text is not valid UTF-8; untouched
+    OutOfMemory,           // a buffer could not be taken; untouched
+    Stopped,               // the session ended before the rewrite could begin; untouched
 };
 
-// `size` is the file's size as the size probe gave it, 1 to 2^31 - 1; a file
-// of any other size by the time it is read is not converted. A leading UTF-8
-// byte-order mark is dropped. When `removeCharset` is set the charset
-// declaration is cut out of the converted text before it is written.
-TranscodeResult TranscodeFile(const wchar_t* path, int size, bool removeCharset);
+// The file is read at the size the open file has, which must be 1 to
+// 2^31 - 1 bytes; a file that changes size while it is read is not
+// converted. A leading UTF-8 byte-order mark is dropped. When `removeCharset`
+// is set the charset declaration is cut out of the converted text before it
+// is written. For WriteFailedSavedAside, the recovery file's path goes to
+// `savedAs` when given. Throws nothing but std::bad_alloc, and that only
+// before the file is opened.
+TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs = nullptr);

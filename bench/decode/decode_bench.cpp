@@ -131,8 +131,7 @@ Pass Convert(const std::vector<CorpusFile>& files)
     Pass pass;
     double start = BenchSeconds();
     for (const CorpusFile& file : files)
-        pass.ok &=
-            TranscodeFile(file.path.c_str(), static_cast<int>(file.bytes.size()), false) == TranscodeResult::Converted;
+        pass.ok &= TranscodeFile(file.path.c_str(), false) == TranscodeResult::Converted;
     pass.seconds = BenchSeconds() - start;
     return pass;
 }
@@ -226,7 +225,7 @@ int PeakChild(const wchar_t* path)
         return 0;
     PROCESS_MEMORY_COUNTERS before{};
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
-    TranscodeFile(path, static_cast<int>(data.nFileSizeLow), false);
+    TranscodeFile(path, false);
     PROCESS_MEMORY_COUNTERS after{};
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
     double perByte = static_cast<double>(after.PeakWorkingSetSize - before.WorkingSetSize) / data.nFileSizeLow;
