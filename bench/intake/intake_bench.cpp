@@ -1,9 +1,16 @@
 // Intake benchmark: handling a drop of a folder tree of 100,000 files into a
-// real list box, against the floor of any folder walk, a bare
-// FindFirstFileW/FindNextFileW walk of the same tree, measured in the same
-// run, interleaved, best of several rounds.
+// real list box, against floors measured in the same run, interleaved in
+// alternating order, best of several rounds: a bare FindFirstFileW /
+// FindNextFileW walk of the same tree, and for the drop into a list of
+// 50,000 entries that walk plus as many list box inserts into a list in the
+// same state. A second tree holds links to folders, so that the walk that
+// checks folder identities is timed too.
 //
-//   intake_bench <folder>    the tree's root, made by bench/intake/run
+//   intake_bench <tree> <tree with links>    both made by bench/intake/run
+//
+// Every figure is printed on a line of its own as `name: value`, each time
+// beside its ratio; a failed pass prints an `intake-bench-error:` line
+// instead of figures and ends with exit code 1.
 //
 // Every figure is printed on a line of its own as `name: value`.
 #include "intake/drop_event_data.h"
@@ -112,53 +119,123 @@ void FillEarlierEntries(HWND list)
     PumpMessages();
 }
 
+
+// Seconds that appending `count` paths of the tree's kind takes on `list` as
+// it stands: what any intake must do for the entries at least.
+double TimeListInserts(HWND list, size_t count)
+{
+    std::vector<std::wstring> paths;
+    paths.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        paths.push_back(L"Z:\\tmp\\tolvane-intake-bench.XXXXXX\\part0\\section0\\chapter0\\page" +
+                        std::to_wstring(i % 1000) + L".htm");
+    double start = BenchSeconds();
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (const std::wstring& path : paths)
+        SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(path.c_str()));
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    PumpMessages();
+    return BenchSeconds() - start;
+}
+
+// A failed pass makes every figure meaningless: say which, and stop.
+[[noreturn]] void Fail(const wchar_t* what, long long got, long long wanted)
+{
+    wprintf(L"intake-bench-error: %ls: %lld, expected %lld\n", what, got, wanted);
+    fflush(stdout);
+    ExitProcess(1);
+}
+
+struct Best {
+    double seconds = 1e9;
+    void Take(double sample) { seconds = std::min(seconds, sample); }
+    double Ms() const { return seconds * 1000; }
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        fwprintf(stderr, L"usage: intake_bench <tree folder>\n");
+    if (argc != 3) {
+        fwprintf(stderr, L"usage: intake_bench <tree folder> <tree with links>\n");
         return 2;
     }
-    std::wstring tree = argv[1];
+    const std::wstring tree = argv[1];
+    const std::wstring linkedTree = argv[2];
     Controls controls = CreateControls();
     if (!controls.list || !controls.filter) {
-        fwprintf(stderr, L"no list box (is there a display?)\n");
+        wprintf(L"intake-bench-error: no list box could be made (is there a display?)\n");
         return 1;
     }
     PumpMessages();
 
-    size_t files = BareWalk(tree); // warms the file system's caches
-    if (files < 100000) {
-        fwprintf(stderr, L"the tree holds %zu files, not 100,000\n", files);
-        return 1;
-    }
+    // Both walks warm the file system's caches, and tell the file counts.
+    const long long files = static_cast<long long>(BareWalk(tree));
+    const long long linkedFiles = static_cast<long long>(BareWalk(linkedTree));
+    if (files < 100000)
+        Fail(L"files in the tree", files, 100000);
+    if (linkedFiles != files)
+        Fail(L"files in the tree with links", linkedFiles, files);
 
-    double bare = 1e9, empty = 1e9, full = 1e9;
-    for (int round = 0; round < kRounds; ++round) {
+    // Every round measures the floors and the drops, in an order that
+    // alternates, so that neither side always runs on warmer caches.
+    Best bare, bareLinked, inserts, empty, full, linked;
+    auto measureFloors = [&] {
         double start = BenchSeconds();
         BareWalk(tree);
-        bare = std::min(bare, BenchSeconds() - start);
-
+        bare.Take(BenchSeconds() - start);
+        start = BenchSeconds();
+        BareWalk(linkedTree);
+        bareLinked.Take(BenchSeconds() - start);
         FileListRemoveAll(controls.list);
-        empty = std::min(empty, TimeDrop(controls, tree));
-        if (FileListCount(controls.list) != static_cast<int>(files)) {
-            fwprintf(stderr, L"the list holds %d entries after the drop, not %zu\n", FileListCount(controls.list),
-                     files);
-            return 1;
-        }
+        FillEarlierEntries(controls.list);
+        inserts.Take(TimeListInserts(controls.list, static_cast<size_t>(files)));
+        FileListRemoveAll(controls.list);
+    };
+    auto measureDrops = [&] {
+        FileListRemoveAll(controls.list);
+        empty.Take(TimeDrop(controls, tree));
+        if (FileListCount(controls.list) != files)
+            Fail(L"entries after a drop on the empty list", FileListCount(controls.list), files);
 
         FileListRemoveAll(controls.list);
         FillEarlierEntries(controls.list);
-        full = std::min(full, TimeDrop(controls, tree));
-        if (FileListCount(controls.list) != static_cast<int>(files) + kEarlierEntries)
-            return 1;
+        full.Take(TimeDrop(controls, tree));
+        if (FileListCount(controls.list) != files + kEarlierEntries)
+            Fail(L"entries after a drop on the 50,000-entry list", FileListCount(controls.list),
+                 files + kEarlierEntries);
+
         FileListRemoveAll(controls.list);
+        linked.Take(TimeDrop(controls, linkedTree));
+        if (FileListCount(controls.list) != files)
+            Fail(L"entries after a drop of the tree with links", FileListCount(controls.list), files);
+        FileListRemoveAll(controls.list);
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        if (round % 2 == 0) {
+            measureFloors();
+            measureDrops();
+        } else {
+            measureDrops();
+            measureFloors();
+        }
     }
 
-    wprintf(L"intake-100k-bare-walk-ms: %.1f\n", bare * 1000);
-    wprintf(L"intake-100k-empty-ratio: %.3f\n", empty / bare);
-    wprintf(L"intake-100k-full-ratio: %.3f\n", full / bare);
+    // The floor of a drop into the full list: the bare walk and as many
+    // list box inserts into a list in the same state.
+    double floorMs = bare.Ms() + inserts.Ms();
+    wprintf(L"intake-100k-bare-walk-ms: %.1f\n", bare.Ms());
+    wprintf(L"intake-100k-empty-ms: %.1f\n", empty.Ms());
+    wprintf(L"intake-100k-empty-ratio: %.3f\n", empty.seconds / bare.seconds);
+    wprintf(L"intake-100k-full-ms: %.1f\n", full.Ms());
+    wprintf(L"intake-100k-full-ratio: %.3f\n", full.seconds / bare.seconds);
+    wprintf(L"intake-100k-listbox-inserts-ms: %.1f\n", inserts.Ms());
+    wprintf(L"intake-100k-listbox-floor-ms: %.1f\n", floorMs);
+    wprintf(L"intake-100k-full-floor-ratio: %.3f\n", full.Ms() / floorMs);
+    wprintf(L"intake-100k-links-bare-walk-ms: %.1f\n", bareLinked.Ms());
+    wprintf(L"intake-100k-links-ms: %.1f\n", linked.Ms());
+    wprintf(L"intake-100k-links-ratio: %.3f\n", linked.seconds / bareLinked.seconds);
     DestroyWindow(controls.window);
     return 0;
 }
