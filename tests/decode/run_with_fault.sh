@@ -14,6 +14,14 @@
 #                 comes free. The test runs under strace, which holds each
 #                 ftruncate (SetEndOfFile) for two seconds, so that the blocks a
 #                 truncation frees are taken before the next write can have them
+#   sticky-full-drive
+#                 the full drive as above, named in TOLVANE_TEST_STICKY_DRIVE,
+#                 as a sticky folder open to all (mode 1777) holding the files
+#                 rewrite.htm and restore.htm of another user (65534), with
+#                 fs.protected_regular set for the run: opening them with
+#                 O_CREAT, as CREATE_ALWAYS does, is refused, while
+#                 TRUNCATE_EXISTING opens them, as Windows does for a hidden
+#                 file
 #   small-memory  with the address space limited to 2.2 GiB, so that a 2 GiB
 #                 buffer cannot be had (TOLVANE_TEST_MEMORY_LIMITED=1)
 # Where the fault cannot be made, the run fails with a line that says what was
@@ -63,7 +71,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# mount_full_drive: a 64 KiB tmpfs under the build folder, linked as a free
+# mount_full_drive [OPTIONS]: a 64 KiB tmpfs under the build folder (with
+# further mount options), linked as a free
 # Wine drive; sets `letter` and `mountpoint`. Under the build folder, so that a
 # run killed before its clean-up (a timeout) is cleaned up by the next run.
 mount_full_drive() {
@@ -74,7 +83,7 @@ mount_full_drive() {
     done
     mountpoint -q "$mountpoint" && umount "$mountpoint"
     mkdir -p "$mountpoint"
-    mount -t tmpfs -o size=64k tmpfs "$mountpoint" 2>/dev/null || cannot "no tmpfs could be mounted"
+    mount -t tmpfs -o "size=64k${1:+,$1}" tmpfs "$mountpoint" 2>/dev/null || cannot "no tmpfs could be mounted"
     cleanup_steps+=('mountpoint -q "$mountpoint" && umount "$mountpoint"; rmdir "$mountpoint"')
     # Letters far from those other tests look for as missing drives.
     letter=
@@ -137,6 +146,19 @@ kept-full-drive)
     cleanup_steps=('kill $filler 2>/dev/null; wait $filler 2>/dev/null' "${cleanup_steps[@]}")
     export TOLVANE_TEST_KEPT_FULL_DRIVE="${letter^^}:"
     run_checked strace -f -qq -o /dev/null -e trace=ftruncate -e inject=ftruncate:delay_exit=2000000 "$wine" "$exe"
+    ;;
+sticky-full-drive)
+    protection=/proc/sys/fs/protected_regular
+    [[ -w "$protection" ]] || cannot "fs.protected_regular cannot be set"
+    mount_full_drive mode=1777
+    old_protection="$(cat "$protection")"
+    echo 1 >"$protection" 2>/dev/null || cannot "fs.protected_regular cannot be set"
+    cleanup_steps+=('echo "$old_protection" >"$protection"')
+    for name in rewrite.htm restore.htm; do
+        touch "$mountpoint/$name" && chown 65534:65534 "$mountpoint/$name" || cannot "no file of another user"
+    done
+    export TOLVANE_TEST_STICKY_DRIVE="${letter^^}:"
+    run_checked "$wine" "$exe"
     ;;
 small-memory)
     : "${TOLVANE_TEST_MEMORY_MB:=2200}"

@@ -1,5 +1,6 @@
 #include "decode/transcode_file.h"
 
+#include "base/unique_handle.h"
 #include "decode/utf8_to_ansi.h"
 #include "file_faults.h"
 #include "support/temp_folder.h"
@@ -197,6 +198,56 @@ TEST(TranscodeFileFaults, HiddenAndSystemFilesAreRewritten)
     EXPECT_EQ(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
               DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
         << "attributes " << attributes;
+}
+
+// Fills an existing file through OPEN_EXISTING (the fault refuses O_CREAT):
+// `head`, then zeros up to `size` bytes without writing them.
+void FillExisting(const std::wstring& path, const std::string& head, LONGLONG size)
+{
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.IsValid()) << "error " << GetLastError();
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr));
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.Get()));
+}
+
+// Windows refuses CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL on a hidden or
+// system file, and the rewrite goes through TRUNCATE_EXISTING; Wine does not
+// refuse. Needs TOLVANE_TEST_STICKY_DRIVE, a small drive whose files
+// rewrite.htm and restore.htm refuse CREATE_ALWAYS for a reason of their own
+// (run_with_fault.sh sticky-full-drive), so that the fallback, and the
+// write-back through its handle, run for real.
+TEST(TranscodeFileUnderFault, CreateAlwaysRefusedTakesTheTruncateFallback)
+{
+    std::wstring drive = Environment(L"TOLVANE_TEST_STICKY_DRIVE");
+    ASSERT_FALSE(drive.empty()) << "needs TOLVANE_TEST_STICKY_DRIVE";
+    const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    std::wstring rewrite = drive + L"\\rewrite.htm", restore = drive + L"\\restore.htm";
+    for (const std::wstring& path : {rewrite, restore}) {
+        UniqueFile refused(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_FALSE(refused.IsValid()) << "CREATE_ALWAYS is not refused here: the fault was not made";
+    }
+
+    // Converted through the fallback.
+    FillExisting(rewrite, "<p>caf\xC3\xA9</p>", 12);
+    ASSERT_TRUE(SetFileAttributesW(rewrite.c_str(), kHiddenSystem));
+    EXPECT_STREQ(Name(Transcode(rewrite)), "Converted");
+    EXPECT_EQ(ReadBytes(rewrite).size(), 11u);
+    EXPECT_EQ(GetFileAttributesW(rewrite.c_str()) & kHiddenSystem, kHiddenSystem);
+
+    // The drive is too small for the converted text of a large sparse file:
+    // the write fails and the original goes back through the same handle.
+    const std::string head = "<p>caf\xC3\xA9</p>";
+    constexpr LONGLONG kSize = 1 << 20;
+    FillExisting(restore, head, kSize);
+    ASSERT_TRUE(SetFileAttributesW(restore.c_str(), kHiddenSystem));
+    EXPECT_STREQ(Name(Transcode(restore)), "WriteFailed");
+    EXPECT_TRUE(ReadBytes(restore) == head + std::string(kSize - head.size(), '\0'));
+    EXPECT_EQ(GetFileAttributesW(restore.c_str()) & kHiddenSystem, kHiddenSystem);
 }
 
 // Needs an unprivileged user: as root Wine opens a read-only file for writing.
