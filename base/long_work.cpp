@@ -90,13 +90,16 @@ bool IsLongWorkRunning()
 
 void LongWorkCheckIn(long long done, long long total, std::wstring_view place)
 {
-    ULONGLONG now = GetTickCount64();
-    if (!TurnIsDue(now))
+    // Kept at every call, so that a turn without news (between the pieces
+    // of a large file) shows where the work stands.
+    if (work.depth == 0)
         return;
     work.done = done;
     work.total = total;
     work.place.assign(place);
-    TakeTurn(now);
+    ULONGLONG now = GetTickCount64();
+    if (TurnIsDue(now))
+        TakeTurn(now);
 }
 
 void LongWorkCheckIn()

@@ -70,9 +70,9 @@ public:
 
 bool IsLongWorkRunning();
 
-// Checks in with where the work stands. Cheap: most calls only read the
-// clock; about every 20 ms one lets the window handle its messages.
-// `place` is copied only when it is shown.
+// Checks in with where the work stands. Cheap: most calls only note the
+// counts and the place and read the clock; about every 20 ms one lets the
+// window handle its messages.
 void LongWorkCheckIn(long long done, long long total, std::wstring_view place);
 // Checks in without news, between the pieces of one file.
 void LongWorkCheckIn();
