@@ -67,7 +67,8 @@ void RunControlCommand(int control)
     switch (control) {
     case kClearButtonControl: ClearFileList(MainWindowControl(kListBoxControl)); break;
     case kDecodeButtonControl:
-        DecodeFileList(MainWindowControl(kListBoxControl), MainWindowControl(kCharsetCheckBoxControl));
+        DecodeFileList(MainWindowControl(kListBoxControl), MainWindowControl(kCharsetCheckBoxControl),
+                       MainWindowControl(kReferencesCheckBoxControl));
         break;
     }
 }

@@ -7,6 +7,7 @@ enum ControlNumber : int {
     kDecodeButtonControl = 2,
     kFilterCheckBoxControl = 4,
     kCharsetCheckBoxControl = 5,
+    kReferencesCheckBoxControl = 6,
     // The progress display of long work, hidden at rest.
     kProgressBarControl = 11,
     kProgressTextControl = 12,

@@ -4,8 +4,11 @@
 #include "base/long_work.h"
 #include "decode/run_message_box.h"
 #include "decode/transcode_file.h"
+#include "decode/utf8_to_ansi.h"
 #include "intake/path_probes.h"
 
+#include <cwchar>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -19,12 +22,19 @@ constexpr wchar_t kSavedAside[] = L"\nThe original could not be put back; it is 
 constexpr wchar_t kNotSaved[] = L"\nThe original could not be put back or saved.";
 constexpr wchar_t kMemoryError[] = L"Not enough memory, left unchanged: ";
 constexpr wchar_t kNotUtf8Heading[] = L"Not UTF-8, left unchanged:";
+constexpr wchar_t kWarningTitle[] = L"Warning!";
+constexpr wchar_t kUtf8CodePageText[] = L"The system code page is UTF-8 (65001), so there is no ANSI code page to "
+                                        L"convert into. No file was changed.";
 constexpr wchar_t kInfoTitle[] = L"Info";
 constexpr wchar_t kDoneText[] = L"Done!";
 
 // A list decoded a second time holds nothing but files that are no longer
 // UTF-8, so those are named together in one box, at most this many.
 constexpr size_t kNotUtf8Shown = 30;
+
+// The files in which characters were replaced, named in one box with what
+// was replaced in each, at most this many.
+constexpr size_t kReplacedShown = 30;
 
 // Sizes are signed 32-bit counts: a file must be smaller than 2^31 bytes.
 constexpr LONGLONG kSizeLimit = 0x80000000LL;
@@ -71,10 +81,66 @@ void ShowNotUtf8(const NotUtf8Files& files)
     }
 }
 
+// The files of a run in which characters were replaced: the first ones to
+// name, with what each lost, and how many more there were.
+struct ReplacedFiles {
+    struct File {
+        std::wstring path;
+        ReplacedCharacters replaced;
+    };
+    std::vector<File> shown;
+    size_t more = 0;
+
+    void Add(std::wstring&& path, const ReplacedCharacters& replaced)
+    {
+        if (shown.size() < kReplacedShown) {
+            try {
+                shown.push_back({std::move(path), replaced});
+                return;
+            } catch (const std::bad_alloc&) {
+                // Counted below, if it cannot be named.
+            }
+        }
+        ++more;
+    }
+    bool Empty() const { return shown.empty() && more == 0; }
+};
+
+// "C:\docs\a.html (4: U+2192 U+2713)": the count, then the first distinct
+// code points in the order they came, " ..." when there were more.
+std::wstring ReplacedLine(const ReplacedFiles::File& file)
+{
+    std::wstring line = file.path + L" (" + std::to_wstring(file.replaced.count) + L":";
+    for (int k = 0; k < file.replaced.distinct; ++k) {
+        wchar_t codePoint[16];
+        swprintf(codePoint, std::size(codePoint), L" U+%04X", static_cast<unsigned>(file.replaced.first[k]));
+        line += codePoint;
+    }
+    if (file.replaced.more)
+        line += L" ...";
+    return line + L")";
+}
+
+void ShowReplaced(const ReplacedFiles& files)
+{
+    try {
+        std::wstring text =
+            L"Characters that code page " + std::to_wstring(GetACP()) + L" does not have were replaced in:";
+        for (const ReplacedFiles::File& file : files.shown)
+            text += L"\n" + ReplacedLine(file);
+        if (files.more)
+            text += L"\n... and " + std::to_wstring(files.more) + L" more";
+        ShowRunMessage(kWarningTitle, text.c_str());
+    } catch (const std::bad_alloc&) {
+        ShowRunMessage(kWarningTitle, L"Characters that the code page does not have were replaced.");
+    }
+}
+
 // Whether the entry was done, or the session ended before its rewrite.
 enum class EntryOutcome { Done, Stopped };
 
-EntryOutcome DecodeEntry(HWND list, int index, int listed, HWND charsetCheckBox, NotUtf8Files& notUtf8)
+EntryOutcome DecodeEntry(HWND list, int index, int listed, HWND charsetCheckBox, HWND referencesCheckBox,
+                         NotUtf8Files& notUtf8, ReplacedFiles& replacedFiles)
 {
     std::wstring path = FileListText(list, index);
     LongWorkCheckIn(index, listed, path);
@@ -84,8 +150,14 @@ EntryOutcome DecodeEntry(HWND list, int index, int listed, HWND charsetCheckBox,
         return EntryOutcome::Done;
     }
     std::wstring savedAs;
-    switch (TranscodeFile(path.c_str(), IsOptionTicked(charsetCheckBox), &savedAs)) {
-    case TranscodeResult::Converted: break;
+    // References only where a browser reads them: in HTML files.
+    const bool references = IsOptionTicked(referencesCheckBox) && HasHtmlExtension(path);
+    ReplacedCharacters replaced;
+    switch (TranscodeFile(path.c_str(), IsOptionTicked(charsetCheckBox), &savedAs, references, &replaced)) {
+    case TranscodeResult::Converted:
+        if (replaced.count > 0)
+            replacedFiles.Add(std::move(path), replaced);
+        break;
     case TranscodeResult::OpenFailed: ShowFileError(kOpenError, path); break;
     case TranscodeResult::WriteFailed: ShowFileError(kWriteError, path); break;
     case TranscodeResult::WriteFailedSavedAside: ShowFileError(kWriteError, path + kSavedAside + savedAs); break;
@@ -115,9 +187,16 @@ void ShowStopped(int done, int listed)
 
 } // namespace
 
-void DecodeFileList(HWND list, HWND charsetCheckBox)
+void DecodeFileList(HWND list, HWND charsetCheckBox, HWND referencesCheckBox)
 {
+    // Converting into UTF-8 would write each file back as it is.
+    if (GetACP() == CP_UTF8) {
+        ShowRunMessage(kErrorTitle, kUtf8CodePageText);
+        ShowRunMessage(kInfoTitle, kDoneText);
+        return;
+    }
     NotUtf8Files notUtf8;
+    ReplacedFiles replacedFiles;
     int done = 0;
     int listed = 0;
     LongWorkStop stop = LongWorkStop::None;
@@ -131,7 +210,8 @@ void DecodeFileList(HWND list, HWND charsetCheckBox)
             // exceptions; only the texts around it can throw, and then only
             // before the file is touched or after it is done.
             try {
-                if (DecodeEntry(list, i, listed, charsetCheckBox, notUtf8) == EntryOutcome::Stopped)
+                if (DecodeEntry(list, i, listed, charsetCheckBox, referencesCheckBox, notUtf8, replacedFiles) ==
+                    EntryOutcome::Stopped)
                     done = i;
             } catch (const std::bad_alloc&) {
                 ShowEntryMemoryError(i);
@@ -146,6 +226,8 @@ void DecodeFileList(HWND list, HWND charsetCheckBox)
         return;
     if (notUtf8.count > 0)
         ShowNotUtf8(notUtf8);
+    if (!replacedFiles.Empty())
+        ShowReplaced(replacedFiles);
     if (stop == LongWorkStop::Close)
         return;
     // A stop asked for while the last file was in hand stopped nothing.

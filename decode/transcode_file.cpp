@@ -8,6 +8,7 @@
 #include "decode/utf8_to_ansi.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -230,46 +231,101 @@ TranscodeResult Rewrite(const wchar_t* path, WriteNextStep writeNextStep, const 
     return TranscodeResult::WriteFailedSavedAside;
 }
 
-// CheckUtf8ForAnsi a step at a time. The steps end before a byte that is not
-// a continuation byte, so a valid text splits into valid steps, and a text
-// whose steps are all valid is valid as a whole.
-AnsiCheck CheckInSteps(const char* text, int length)
+// The length of the longest start of the text, at most `wanted` bytes, that
+// ends before a byte that begins a character (or at the text's end).
+int StepEndingOnCharacter(const char* text, int length, int wanted)
 {
-    if (length <= kStepSize)
-        return CheckUtf8ForAnsi(text, length);
-    AnsiCheck result = AnsiCheck::Pieces;
-    for (int done = 0; done < length;) {
-        int step = WholeCharactersIn(text + done, length - done, kStepSize);
-        if (step <= 0) // a run of continuation bytes: not UTF-8 anyway
-            step = std::min(kStepSize, length - done);
-        switch (CheckUtf8ForAnsi(text + done, step)) {
-        case AnsiCheck::NotUtf8: return AnsiCheck::NotUtf8;
-        case AnsiCheck::Whole: result = AnsiCheck::Whole; break;
-        case AnsiCheck::Pieces: break;
-        }
-        done += step;
-        LongWorkCheckIn();
-    }
-    return result;
+    if (wanted >= length)
+        return length;
+    int end = wanted;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return end;
 }
 
-// ConvertUtf8ToAnsi a step at a time, for a text that CheckUtf8ForAnsi gave
-// Pieces for: the converted text is never longer than the original.
-AnsiConversion ConvertInSteps(const char* text, int length, HANDLE heap)
+// IsUtf8 a step at a time. The steps end before a byte that is not a
+// continuation byte, so a valid text splits into valid steps, and a text
+// whose steps are all valid is valid as a whole.
+bool IsUtf8InSteps(const char* text, int length)
+{
+    for (int done = 0; done < length;) {
+        int step = StepEndingOnCharacter(text + done, length - done, kStepSize);
+        if (step <= 0) // a run of continuation bytes: not UTF-8 anyway
+            step = std::min(kStepSize, length - done);
+        if (!IsUtf8(text + done, step))
+            return false;
+        done += step;
+        if (done < length)
+            LongWorkCheckIn();
+    }
+    return true;
+}
+
+// Whether the converted text would be the file's text as it stands, found
+// out a piece at a time and given up at the first difference. Such a file is
+// not opened for writing: nothing can be lost and its timestamps stay. The
+// state moves on only when the answer is yes.
+bool ConvertsToItself(AnsiConversionState& state, const char* text, int length, char* piece, int room)
+{
+    // Small pieces: most files differ within the first few characters.
+    constexpr int kComparedPiece = 64 * 1024;
+    AnsiConversionState trial = state;
+    int written = 0;
+    for (int done = 0; done < length;) {
+        int converted = ConvertUtf8PieceToAnsi(trial, text, length, &done, piece, std::min(room, kComparedPiece));
+        if (converted < 0 || converted > length - written ||
+            std::memcmp(piece, text + written, static_cast<size_t>(converted)) != 0)
+            return false;
+        written += converted;
+        if (done < length)
+            LongWorkCheckIn();
+    }
+    if (written != length)
+        return false;
+    state = trial;
+    return true;
+}
+
+// The whole converted text, for the charset cut, a step at a time. Without
+// references it is never longer than the original; with them its length is
+// measured first.
+AnsiConversion ConvertInSteps(AnsiConversionState& state, const char* text, int length, HANDLE heap)
 {
     AnsiConversion ansi;
-    ansi.text = HeapBlock::Allocate(heap, static_cast<SIZE_T>(length));
+    LONGLONG capacity = static_cast<LONGLONG>(length) + kAnsiPieceSlack;
+    if (state.references) {
+        constexpr int kScratch = 64 * 1024;
+        HeapBlock scratch = HeapBlock::Allocate(heap, kScratch);
+        if (!scratch)
+            return ansi;
+        AnsiConversionState measuring = state;
+        capacity = kAnsiPieceSlack;
+        for (int done = 0; done < length;) {
+            int converted = ConvertUtf8PieceToAnsi(measuring, text, length, &done, scratch.As<char>(), kScratch);
+            if (converted < 0)
+                return ansi;
+            capacity += converted;
+            LongWorkCheckIn();
+        }
+    }
+    // Counts are signed 32-bit: a text that grows past them cannot be held.
+    if (capacity > 0x7FFFFFFF)
+        return ansi;
+    ansi.text = HeapBlock::Allocate(heap, static_cast<SIZE_T>(capacity));
     if (!ansi.text)
         return ansi;
     for (int done = 0; done < length;) {
-        int step = WholeCharactersIn(text + done, length - done, kStepSize);
-        int converted = step > 0 ? ConvertUtf8PieceToAnsi(text + done, step, ansi.text.As<char>() + ansi.length) : -1;
+        LONGLONG room = std::min<LONGLONG>(capacity - ansi.length, kStepSize);
+        int converted = room > kAnsiPieceSlack
+                            ? ConvertUtf8PieceToAnsi(state, text, length, &done, ansi.text.As<char>() + ansi.length,
+                                                     static_cast<int>(room))
+                            : -1;
         if (converted < 0) {
             ansi.text.Free();
-            return ConvertUtf8ToAnsi(text, length, heap);
+            ansi.length = 0;
+            return ansi;
         }
         ansi.length += converted;
-        done += step;
         LongWorkCheckIn();
     }
     ansi.status = AnsiConversionStatus::Converted;
@@ -288,8 +344,11 @@ TranscodeResult FromConversion(AnsiConversionStatus status)
 
 } // namespace
 
-TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs)
+TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs, bool writeReferences,
+                              ReplacedCharacters* replaced)
 {
+    if (replaced)
+        *replaced = ReplacedCharacters{};
     // Every open, the reopens for the rewrite included, takes the long form.
     const std::wstring target = FileSystemPath(path);
     HANDLE heap = GetProgramHeap(ProgramHeap::Conversion);
@@ -303,51 +362,62 @@ TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstr
 
     const char* text = source.As<char>();
     int length = static_cast<int>(size);
-    if (length >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, reinterpret_cast<const unsigned char*>(text))) {
+    const bool byteOrderMark =
+        length >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, reinterpret_cast<const unsigned char*>(text));
+    if (byteOrderMark) {
         text += 3;
         length -= 3;
     }
-
-    AnsiCheck check = CheckInSteps(text, length);
-    if (check == AnsiCheck::NotUtf8)
+    if (!IsUtf8InSteps(text, length))
         return TranscodeResult::NotUtf8;
 
-    if (check == AnsiCheck::Pieces && !removeCharset) {
+    AnsiConversionState state;
+    state.references = writeReferences;
+    TranscodeResult result = TranscodeResult::Converted;
+    if (!removeCharset) {
         // The converted text goes out a piece at a time, so no buffer of its
         // size is taken: fresh memory is slow to come by, and the file's own
-        // bytes already fill one buffer of that size.
-        HeapBlock piece = HeapBlock::Allocate(heap, static_cast<SIZE_T>(std::min(length, kPieceSize)));
+        // bytes already fill one buffer of that size. References can make a
+        // piece's text longer than the part of the file it came from.
+        const int room =
+            static_cast<int>(std::min<LONGLONG>(static_cast<LONGLONG>(length) + kAnsiPieceSlack, kPieceSize));
+        HeapBlock piece = HeapBlock::Allocate(heap, static_cast<SIZE_T>(room));
         if (!piece)
             return TranscodeResult::OutOfMemory;
+        if (!byteOrderMark && ConvertsToItself(state, text, length, piece.As<char>(), room)) {
+            if (replaced)
+                *replaced = state.replaced;
+            return TranscodeResult::Converted;
+        }
         int done = 0;
         auto writePiece = [&](HANDLE file) {
             if (done >= length)
                 return WriteStep::Done;
-            int wholeCharacters = WholeCharactersIn(text + done, length - done, kPieceSize);
-            int converted = ConvertUtf8PieceToAnsi(text + done, wholeCharacters, piece.As<char>());
-            if (wholeCharacters <= 0 || converted < 0 ||
-                !WriteAll(file, piece.As<char>(), static_cast<DWORD>(converted)))
+            int converted = ConvertUtf8PieceToAnsi(state, text, length, &done, piece.As<char>(), room);
+            if (converted < 0 || !WriteAll(file, piece.As<char>(), static_cast<DWORD>(converted)))
                 return WriteStep::Failed;
-            done += wholeCharacters;
             return done < length ? WriteStep::More : WriteStep::Done;
         };
-        return Rewrite(target.c_str(), writePiece, source.As<char>(), size, savedAs);
-    }
-
-    // The charset declaration is cut from the whole converted text.
-    AnsiConversion ansi =
-        check == AnsiCheck::Pieces ? ConvertInSteps(text, length, heap) : ConvertUtf8ToAnsi(text, length, heap);
-    if (ansi.status != AnsiConversionStatus::Converted)
-        return FromConversion(ansi.status);
-    if (removeCharset)
+        result = Rewrite(target.c_str(), writePiece, source.As<char>(), size, savedAs);
+    } else {
+        // The charset declaration is cut from the whole converted text.
+        AnsiConversion ansi = ConvertInSteps(state, text, length, heap);
+        if (ansi.status != AnsiConversionStatus::Converted)
+            return FromConversion(ansi.status);
         ansi.length = RemoveCharsetDeclaration(ansi.text.As<char>(), ansi.length);
-    int written = 0;
-    auto writeStep = [&](HANDLE file) {
-        int step = std::min(ansi.length - written, kStepSize);
-        if (step > 0 && !WriteAll(file, ansi.text.As<char>() + written, static_cast<DWORD>(step)))
-            return WriteStep::Failed;
-        written += step;
-        return written < ansi.length ? WriteStep::More : WriteStep::Done;
-    };
-    return Rewrite(target.c_str(), writeStep, source.As<char>(), size, savedAs);
+        if (byteOrderMark || ansi.length != length || std::memcmp(ansi.text.Get(), text, static_cast<size_t>(length))) {
+            int written = 0;
+            auto writeStep = [&](HANDLE file) {
+                int step = std::min(ansi.length - written, kStepSize);
+                if (step > 0 && !WriteAll(file, ansi.text.As<char>() + written, static_cast<DWORD>(step)))
+                    return WriteStep::Failed;
+                written += step;
+                return written < ansi.length ? WriteStep::More : WriteStep::Done;
+            };
+            result = Rewrite(target.c_str(), writeStep, source.As<char>(), size, savedAs);
+        }
+    }
+    if (replaced && result == TranscodeResult::Converted)
+        *replaced = state.replaced;
+    return result;
 }

@@ -18,6 +18,8 @@ enum class TranscodeResult {
     Stopped,               // the session ended before the rewrite could begin; untouched
 };
 
+struct ReplacedCharacters;
+
 // The file is read at the size the open file has, which must be 1 to
 // 2^31 - 1 bytes; a file that changes size while it is read is not
 // converted. A leading UTF-8 byte-order mark is dropped. When `removeCharset`
@@ -25,4 +27,10 @@ enum class TranscodeResult {
 // is written. For WriteFailedSavedAside, the recovery file's path goes to
 // `savedAs` when given. Throws nothing but std::bad_alloc, and that only
 // before the file is opened.
-TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs = nullptr);
+// When `writeReferences` is set, characters that the code page cannot hold
+// exactly are written as "&#N;" (outside <script> and <style>); the caller
+// sets it for HTML files only. A file whose converted bytes would be its
+// bytes as they stand is not opened for writing. `replaced`, when given,
+// receives the characters written as replacements into a Converted file.
+TranscodeResult TranscodeFile(const wchar_t* path, bool removeCharset, std::wstring* savedAs = nullptr,
+                              bool writeReferences = false, ReplacedCharacters* replaced = nullptr);

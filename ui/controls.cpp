@@ -30,6 +30,8 @@ constexpr ControlRecord kControls[] = {
     {kDecodeButtonControl, L"Button", L"Decode", 720, 10, 240, 30, BS_PUSHBUTTON, 0},
     {kFilterCheckBoxControl, L"Button", L"Filter for *.htm*", 320, 10, 210, 30, BS_AUTOCHECKBOX, 0},
     {kCharsetCheckBoxControl, L"Button", L"delete charset UTF-8", 320, 40, 210, 30, BS_AUTOCHECKBOX, 0},
+    // "&&" shows one ampersand: a single one would mark an access key.
+    {kReferencesCheckBoxControl, L"Button", L"missing chars as &&#NNNN;", 320, 70, 210, 30, BS_AUTOCHECKBOX, 0},
     // The progress display, in the band between the options and the list,
     // hidden until long work has gone on for a while.
     {kProgressBarControl, PROGRESS_CLASSW, L"", 10, 113, 240, 24, 0, 0, WS_VISIBLE | WS_TABSTOP | WS_GROUP},

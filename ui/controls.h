@@ -1,4 +1,4 @@
-// The controls of the main window, made from one table of records: the five
+// The controls of the main window, made from one table of records: the six
 // that show at rest and the three of the progress display.
 #pragma once
 
@@ -8,7 +8,8 @@
 
 // The controls in the order of their creation, which is also the tab order.
 inline constexpr ControlNumber kControlCreationOrder[] = {
-    kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl, kCharsetCheckBoxControl,
+    kListBoxControl,        kClearButtonControl,     kDecodeButtonControl,
+    kFilterCheckBoxControl, kCharsetCheckBoxControl, kReferencesCheckBoxControl,
 };
 
 // The progress display's controls, created hidden after the others.

@@ -1,8 +1,8 @@
 #include "ui/main_window.h"
 
 #include "base/event_queue.h"
-#include "base/window_dpi.h"
 #include "base/long_work.h"
+#include "base/window_dpi.h"
 #include "intake/drop_intake.h"
 #include "ui/command_numbers.h"
 #include "ui/control_font.h"
@@ -314,6 +314,7 @@ bool SetUpMainWindow(HICON icon, HCURSOR cursor, HFONT font)
     CreateControl(kDecodeButtonControl);
     CreateControl(kFilterCheckBoxControl);
     CreateControl(kCharsetCheckBoxControl);
+    CreateControl(kReferencesCheckBoxControl);
     for (ControlNumber number : kProgressControls)
         CreateControl(number);
 

@@ -1,5 +1,5 @@
 // The main window: built once at start-up, it holds the file list, the
-// "Clear" and "Decode" buttons and the two options, and lives until shut-down.
+// "Clear" and "Decode" buttons and the three options, and lives until shut-down.
 // Its message handling turns what the user does into events for the event loop.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-// Registers the class, creates and shows the window and its five controls,
+// Registers the class, creates and shows the window and its six controls,
 // registers the list box and the window as drop targets, creates the
 // tooltips and the accelerator table. OLE and the common controls must be
 // initialised on this thread. False when the window itself could not be

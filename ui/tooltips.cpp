@@ -31,6 +31,8 @@ constexpr TipRecord kTips[] = {
     {kDecodeButtonControl, L"Start Decoding files"},
     {kCharsetCheckBoxControl, L"Try to detect charset=utf-8"},
     {kFilterCheckBoxControl, L"Filter only *htm or *.html"},
+    {kReferencesCheckBoxControl,
+     L"Characters the code page lacks become &#NNNN; in .htm/.html files (not in <script> or <style>)"},
 };
 
 // The text handed to the tooltip last. The tooltip reads it after the request

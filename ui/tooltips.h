@@ -11,6 +11,6 @@
 void CreateControlTooltip(HWND mainWindow, HWND control, int maxTipWidth);
 
 // The first handler of every main window message. Answers a TTN_GETDISPINFOW
-// request about one of the five controls and returns true (the window's
+// request about one of the six controls and returns true (the window's
 // answer is then 0); returns false for every other message.
 bool SupplyTipText(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

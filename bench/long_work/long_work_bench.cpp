@@ -235,7 +235,8 @@ RunResult TimeDecodeRun(bool withProgress)
     boxesShown = 0;
     AnswerProbe probe(MainWindow());
     double start = BenchSeconds();
-    DecodeFileList(MainWindowControl(kListBoxControl), MainWindowControl(kCharsetCheckBoxControl));
+    DecodeFileList(MainWindowControl(kListBoxControl), MainWindowControl(kCharsetCheckBoxControl),
+                   MainWindowControl(kReferencesCheckBoxControl));
     probe.Stop();
     result.seconds = boxShownAt - start;
     result.longestMs = probe.LongestMs();

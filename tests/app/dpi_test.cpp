@@ -41,7 +41,7 @@ struct ControlCase {
 const ControlCase kControlCases[] = {
     {kListBoxControl, {0, 150, 960, 520}},         {kClearButtonControl, {10, 10, 250, 40}},
     {kDecodeButtonControl, {720, 10, 960, 40}},    {kFilterCheckBoxControl, {320, 10, 530, 40}},
-    {kCharsetCheckBoxControl, {320, 40, 530, 70}},
+    {kCharsetCheckBoxControl, {320, 40, 530, 70}}, {kReferencesCheckBoxControl, {320, 70, 530, 100}},
 };
 
 RECT Scaled(const RECT& at96, UINT dpi)

@@ -24,15 +24,15 @@ TEST(Keyboard, TabWalksTheControlsFromNoFocus)
 {
     TolvaneProcess tolvane;
     for (ControlNumber next : {kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl,
-                               kCharsetCheckBoxControl, kListBoxControl})
+                               kCharsetCheckBoxControl, kReferencesCheckBoxControl, kListBoxControl})
         EXPECT_TRUE(FocusMovesTo(tolvane, {}, next));
 }
 
 TEST(Keyboard, ShiftTabWalksBackFromNoFocus)
 {
     TolvaneProcess tolvane;
-    for (ControlNumber next : {kCharsetCheckBoxControl, kFilterCheckBoxControl, kDecodeButtonControl,
-                               kClearButtonControl, kListBoxControl, kCharsetCheckBoxControl})
+    for (ControlNumber next : {kReferencesCheckBoxControl, kCharsetCheckBoxControl, kFilterCheckBoxControl,
+                               kDecodeButtonControl, kClearButtonControl, kListBoxControl, kReferencesCheckBoxControl})
         EXPECT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, next));
 }
 
@@ -135,6 +135,7 @@ TEST(Keyboard, DeleteWorksWhicheverControlHasTheFocus)
     HWND list = tolvane.Control(kListBoxControl);
     ListPaths(list, kFive);
     SendMessageW(list, LB_SETSEL, TRUE, 4);
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kReferencesCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
     PressKey(VK_DELETE);
     EXPECT_TRUE(WaitUntil([&] { return FileListCount(list) == 4; }));
@@ -146,6 +147,7 @@ TEST(Keyboard, SpaceOnClearEmptiesTheListAndKeepsTheOptions)
     TolvaneProcess tolvane;
     HWND list = tolvane.Control(kListBoxControl);
     ListPaths(list, kFive);
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kReferencesCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kFilterCheckBoxControl));
     PressKey(VK_SPACE);
@@ -162,6 +164,7 @@ TEST(Keyboard, SpaceOnClearEmptiesTheListAndKeepsTheOptions)
 TEST(Keyboard, SpaceOnDecodeRunsTheDecoding)
 {
     TolvaneProcess tolvane;
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kReferencesCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kFilterCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kDecodeButtonControl));
@@ -175,6 +178,7 @@ TEST(Keyboard, SpaceOnDecodeRunsTheDecoding)
 TEST(Keyboard, EnterOnDecodeDoesNothing)
 {
     TolvaneProcess tolvane;
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kReferencesCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kFilterCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kDecodeButtonControl));
@@ -189,6 +193,7 @@ TEST(Keyboard, EnterOnDecodeDoesNothing)
 TEST(Keyboard, SpaceTogglesAFocusedCheckBox)
 {
     TolvaneProcess tolvane;
+    ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kReferencesCheckBoxControl));
     ASSERT_TRUE(FocusMovesTo(tolvane, {VK_SHIFT}, kCharsetCheckBoxControl));
     PressKey(VK_SPACE);
     EXPECT_TRUE(WaitUntil([&] { return IsOptionTicked(tolvane.Control(kCharsetCheckBoxControl)); }));

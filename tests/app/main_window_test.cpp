@@ -119,6 +119,8 @@ TEST_F(MainWindowMessages, TipRequestsAreAnsweredWithTheControlsText)
         {kDecodeButtonControl, L"Start Decoding files"},
         {kFilterCheckBoxControl, L"Filter only *htm or *.html"},
         {kCharsetCheckBoxControl, L"Try to detect charset=utf-8"},
+        {kReferencesCheckBoxControl,
+         L"Characters the code page lacks become &#NNNN; in .htm/.html files (not in <script> or <style>)"},
     };
     const wchar_t* previous = nullptr;
     for (const TipCase& c : cases) {
@@ -163,7 +165,7 @@ TEST_F(MainWindowMessages, EveryControlHasABalloonTooltipOfItsOwn)
 {
     std::vector<HWND> tooltips;
     EnumThreadWindows(GetCurrentThreadId(), CollectTooltips, reinterpret_cast<LPARAM>(&tooltips));
-    ASSERT_EQ(tooltips.size(), 5u);
+    ASSERT_EQ(tooltips.size(), 6u);
     std::vector<HWND> tools;
     for (HWND tooltip : tooltips) {
         EXPECT_EQ(GetWindowLongPtrW(tooltip, GWL_STYLE) & (TTS_NOPREFIX | TTS_BALLOON), TTS_NOPREFIX | TTS_BALLOON);
@@ -180,8 +182,8 @@ TEST_F(MainWindowMessages, EveryControlHasABalloonTooltipOfItsOwn)
         EXPECT_EQ(tool.lpszText, LPSTR_TEXTCALLBACKW);
         tools.push_back(reinterpret_cast<HWND>(tool.uId));
     }
-    for (ControlNumber number :
-         {kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl, kCharsetCheckBoxControl})
+    for (ControlNumber number : {kListBoxControl, kClearButtonControl, kDecodeButtonControl, kFilterCheckBoxControl,
+                                 kCharsetCheckBoxControl, kReferencesCheckBoxControl})
         EXPECT_EQ(std::count(tools.begin(), tools.end(), MainWindowControl(number)), 1) << "control " << number;
 }
 

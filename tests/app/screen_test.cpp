@@ -74,6 +74,6 @@ TEST_P(Screen, ShowsTheControlPainted)
 
 INSTANTIATE_TEST_SUITE_P(App, Screen,
                          testing::Values(kListBoxControl, kClearButtonControl, kDecodeButtonControl,
-                                         kFilterCheckBoxControl, kCharsetCheckBoxControl));
+                                         kFilterCheckBoxControl, kCharsetCheckBoxControl, kReferencesCheckBoxControl));
 
 } // namespace

@@ -127,7 +127,7 @@ TolvaneProcess::TolvaneProcess(const wchar_t* environment, bool waitForWindow, c
         [&] {
             EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
             return search.found && IsWindowVisible(search.found) && GetForegroundWindow() == search.found &&
-                   GetDlgItem(search.found, kCharsetCheckBoxControl) != nullptr;
+                   GetDlgItem(search.found, kReferencesCheckBoxControl) != nullptr;
         },
         10000);
     window_ = search.found;

@@ -23,6 +23,8 @@ const TipCase kTipCases[] = {
     {"DecodeButton", kDecodeButtonControl, L"Start Decoding files"},
     {"FilterCheckBox", kFilterCheckBoxControl, L"Filter only *htm or *.html"},
     {"CharsetCheckBox", kCharsetCheckBoxControl, L"Try to detect charset=utf-8"},
+    {"ReferencesCheckBox", kReferencesCheckBoxControl,
+     L"Characters the code page lacks become &#NNNN; in .htm/.html files (not in <script> or <style>)"},
 };
 
 // The text of the tooltip the program shows now; empty when none shows.

@@ -45,6 +45,14 @@ const ControlCase kControlCases[] = {
      {320, 40, 530, 70},
      kCommon | BS_AUTOCHECKBOX,
      0},
+    // The doubled ampersand shows as one: `missing chars as &#NNNN;`.
+    {"ReferencesCheckBox",
+     kReferencesCheckBoxControl,
+     L"Button",
+     L"missing chars as &&#NNNN;",
+     {320, 70, 530, 100},
+     kCommon | BS_AUTOCHECKBOX,
+     0},
 };
 
 void PrintTo(const ControlCase& c, std::ostream* out)
@@ -122,16 +130,17 @@ TEST(Window, ListsItsControlsInTabOrder)
     std::vector<int> hidden;
     for (HWND child = GetWindow(tolvane.Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         (IsWindowVisible(child) ? shown : hidden).push_back(GetDlgCtrlID(child));
-    EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 4, 5}));
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 4, 5, 6}));
     // The progress display comes last, hidden at rest.
     EXPECT_EQ(hidden, (std::vector<int>{kProgressBarControl, kProgressTextControl, kStopButtonControl}));
 }
 
-TEST(Window, StartsWithBothOptionsClearAndAnEmptyList)
+TEST(Window, StartsWithEveryOptionClearAndAnEmptyList)
 {
     TolvaneProcess tolvane;
     EXPECT_FALSE(IsOptionTicked(tolvane.Control(kFilterCheckBoxControl)));
     EXPECT_FALSE(IsOptionTicked(tolvane.Control(kCharsetCheckBoxControl)));
+    EXPECT_FALSE(IsOptionTicked(tolvane.Control(kReferencesCheckBoxControl)));
     EXPECT_EQ(FileListCount(tolvane.Control(kListBoxControl)), 0);
     // No control is given the focus on the first activation (the system may
     // leave it on the main window itself).

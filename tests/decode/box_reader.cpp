@@ -68,6 +68,8 @@ RunWindow::RunWindow()
                             10, 10, 460, 280, frame_, reinterpret_cast<HMENU>(0), windowClass.hInstance, nullptr);
     check_ = CreateWindowExW(0, L"Button", L"delete charset UTF-8", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 300,
                              200, 24, frame_, reinterpret_cast<HMENU>(5), windowClass.hInstance, nullptr);
+    references_ = CreateWindowExW(0, L"Button", L"missing chars as &&#NNNN;", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
+                                  10, 330, 200, 24, frame_, reinterpret_cast<HMENU>(6), windowClass.hInstance, nullptr);
     SetForegroundWindow(frame_);
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
@@ -88,6 +90,11 @@ void RunWindow::ListPaths(const std::vector<std::wstring>& topFirst)
 void RunWindow::TickCharset(bool ticked)
 {
     SendMessageW(check_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void RunWindow::TickReferences(bool ticked)
+{
+    SendMessageW(references_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 std::vector<std::wstring> Describe(const std::vector<ShownBox>& boxes)

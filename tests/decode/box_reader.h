@@ -44,8 +44,9 @@ private:
     std::thread watcher_;
 };
 
-// A top-level window holding a real list box and a real check box, as the
-// main window does; shown and brought to the foreground.
+// A top-level window holding a real list box and the two real check boxes
+// that the run reads, as the main window does; shown and brought to the
+// foreground.
 class RunWindow {
 public:
     RunWindow();
@@ -56,16 +57,19 @@ public:
     HWND Frame() const { return frame_; }
     HWND List() const { return list_; }
     HWND CharsetCheckBox() const { return check_; }
+    HWND ReferencesCheckBox() const { return references_; }
 
     // Lists the paths so that the first of them is the top entry: each is
     // inserted at the top, last one first, as drops do.
     void ListPaths(const std::vector<std::wstring>& topFirst);
     void TickCharset(bool ticked);
+    void TickReferences(bool ticked);
 
 private:
     HWND frame_ = nullptr;
     HWND list_ = nullptr;
     HWND check_ = nullptr;
+    HWND references_ = nullptr;
 };
 
 // One line per box, "title|text", for readable comparisons.

@@ -2,6 +2,7 @@
 
 #include "base/file_list.h"
 #include "box_reader.h"
+#include "decode/utf8_to_ansi.h"
 #include "file_faults.h"
 #include "support/temp_folder.h"
 
@@ -48,11 +49,38 @@ template <typename Done> bool WaitUntilTrue(Done done)
     return false;
 }
 
+// The report of replaced characters, with one line per file.
+std::wstring Replaced(const std::vector<std::wstring>& lines, size_t more = 0)
+{
+    std::wstring text =
+        L"Warning!|Characters that code page " + std::to_wstring(GetACP()) + L" does not have were replaced in:";
+    for (const std::wstring& line : lines)
+        text += L"\n" + line;
+    if (more)
+        text += L"\n... and " + std::to_wstring(more) + L" more";
+    return text;
+}
+
+// Characters that neither 1252 nor 932 holds: U+2713, U+0142, U+0101,
+// U+2212, U+301C, U+05D0 (the first four have best-fit letters in 1252).
+const std::string kCheck = "\xE2\x9C\x93", kLSlash = "\xC5\x82", kAMacron = "\xC4\x81", kMinus = "\xE2\x88\x92",
+                  kWaveDash = "\xE3\x80\x9C", kAlef = "\xD7\x90";
+// U+00B1, which both code pages hold.
+const std::string kPlusMinus = "\xC2\xB1";
+
+std::string PlatformBytes(const std::string& text)
+{
+    AnsiConversion converted =
+        ConvertUtf8ToAnsiThroughPlatform(text.data(), static_cast<int>(text.size()), GetProcessHeap());
+    EXPECT_EQ(converted.status, AnsiConversionStatus::Converted);
+    return std::string(converted.text.As<char>(), static_cast<size_t>(converted.length));
+}
+
 // Runs the Decode command on the window's list and gives the boxes it showed.
 std::vector<std::wstring> Decode(RunWindow& window)
 {
     BoxReader reader;
-    DecodeFileList(window.List(), window.CharsetCheckBox());
+    DecodeFileList(window.List(), window.CharsetCheckBox(), window.ReferencesCheckBox());
     return Describe(reader.Boxes());
 }
 
@@ -80,7 +108,7 @@ TEST_F(DecodeFileListTest, EmptyListShowsOnlyDone)
 // file that cannot be read is named in its own box, in list order.
 TEST_F(DecodeFileListTest, EachUnreadableEntryHasItsBoxInListOrder)
 {
-    std::wstring first = File(L"first.htm", "<p>caf\xC3\xA9</p>");
+    std::wstring first = File(L"first.htm", "<p>" + kPlusMinus + "</p>");
     std::wstring missing = folder_.Join(L"missing.htm");
     std::wstring subfolder = folder_.Join(L"sub");
     MakeFolders(subfolder);
@@ -88,7 +116,7 @@ TEST_F(DecodeFileListTest, EachUnreadableEntryHasItsBoxInListOrder)
     std::wstring huge = folder_.Join(L"huge.htm");
     WriteSparse(huge, "caf\xC3\xA9", 0x80000000LL);
     std::wstring held = File(L"held.htm", "caf\xC3\xA9");
-    std::wstring last = File(L"last.txt", "na\xC3\xAFve");
+    std::wstring last = File(L"last.txt", "na" + kPlusMinus + "ve");
     window_.ListPaths({first, missing, subfolder, empty, huge, held, last});
 
     std::vector<std::wstring> boxes;
@@ -99,8 +127,8 @@ TEST_F(DecodeFileListTest, EachUnreadableEntryHasItsBoxInListOrder)
     }
     EXPECT_THAT(boxes, ElementsAre(OpenError(missing), OpenError(subfolder), OpenError(empty), OpenError(huge),
                                    OpenError(held), kDone));
-    EXPECT_EQ(ReadBytes(first).size(), 11u);
-    EXPECT_EQ(ReadBytes(last).size(), 5u);
+    EXPECT_EQ(ReadBytes(first), PlatformBytes("<p>" + kPlusMinus + "</p>"));
+    EXPECT_EQ(ReadBytes(last), PlatformBytes("na" + kPlusMinus + "ve"));
     EXPECT_EQ(ReadBytes(held), "caf\xC3\xA9");
     EXPECT_EQ(FileSize(empty), 0);
     EXPECT_EQ(FileSize(huge), 0x80000000LL);
@@ -111,7 +139,7 @@ TEST_F(DecodeFileListTest, EachUnreadableEntryHasItsBoxInListOrder)
 TEST_F(DecodeFileListTest, FilesNotInUtf8AreNamedTogetherBeforeDone)
 {
     std::wstring latin = File(L"latin.htm", "caf\xE9");
-    std::wstring good = File(L"good.htm", "caf\xC3\xA9");
+    std::wstring good = File(L"good.htm", "caf" + kPlusMinus);
     std::wstring cut = File(L"cut.htm", "abc\xE2\x82");
     std::wstring missing = folder_.Join(L"missing.htm");
     window_.ListPaths({latin, good, missing, cut});
@@ -119,12 +147,12 @@ TEST_F(DecodeFileListTest, FilesNotInUtf8AreNamedTogetherBeforeDone)
     EXPECT_THAT(Decode(window_), ElementsAre(OpenError(missing), NotUtf8({latin, cut}), kDone));
     EXPECT_EQ(ReadBytes(latin), "caf\xE9");
     EXPECT_EQ(ReadBytes(cut), "abc\xE2\x82");
-    EXPECT_EQ(ReadBytes(good).size(), 4u);
+    EXPECT_EQ(ReadBytes(good), PlatformBytes("caf" + kPlusMinus));
 }
 
 TEST_F(DecodeFileListTest, DecodingTwiceConvertsOnlyOnce)
 {
-    const std::string page = "<p>caf\xC3\xA9 \xE4\xB8\xAD</p>";
+    const std::string page = "<p>caf" + kPlusMinus + " x</p>";
     std::wstring accented = File(L"accented.htm", page);
     std::wstring ascii = File(L"ascii.htm", "<p>plain</p>");
     window_.ListPaths({accented, ascii});
@@ -176,11 +204,72 @@ TEST_F(DecodeFileListTest, CharsetOptionIsHandedOnToEveryFile)
 
 TEST_F(DecodeFileListTest, HiddenFileIsConverted)
 {
-    std::wstring hidden = File(L"hidden.htm", "<p>\xC3\xA9</p>");
+    std::wstring hidden = File(L"hidden.htm", "<p>" + kPlusMinus + "</p>");
     ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
     window_.ListPaths({hidden});
     EXPECT_THAT(Decode(window_), ElementsAre(kDone));
-    EXPECT_EQ(ReadBytes(hidden).size(), 8u);
+    EXPECT_EQ(ReadBytes(hidden), PlatformBytes("<p>" + kPlusMinus + "</p>"));
+}
+
+// Every run names the files in which characters were replaced, in list
+// order, between the Not UTF-8 box and "Done!"; a file whose every such
+// character became a reference is not named.
+TEST_F(DecodeFileListTest, ReplacedCharactersAreReportedBeforeDone)
+{
+    const std::string text = "<p>" + kCheck + " " + kLSlash + " " + kCheck + " " + kPlusMinus + " " + kAMacron + "</p>";
+    std::wstring top = File(L"top.html", text);
+    std::wstring latin = File(L"latin.htm", "caf\xE9");
+    std::wstring plain = File(L"plain.htm", "<p>" + kPlusMinus + "</p>");
+    std::wstring six = File(L"six.txt", kCheck + kLSlash + kAMacron + kMinus + kWaveDash + kAlef + kCheck);
+    window_.ListPaths({top, latin, plain, six});
+
+    EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8({latin}),
+                                             Replaced({top + L" (4: U+2713 U+0142 U+0101)",
+                                                       six + L" (7: U+2713 U+0142 U+0101 U+2212 U+301C ...)"}),
+                                             kDone));
+    EXPECT_EQ(ReadBytes(top), PlatformBytes(text));
+
+    // With references, the same text in an HTML file loses nothing and is
+    // not named; the files converted above are no longer UTF-8.
+    std::wstring again = File(L"again.html", text);
+    window_.ListPaths({again});
+    window_.TickReferences(true);
+    EXPECT_THAT(Decode(window_), ElementsAre(NotUtf8({top, latin, plain}), kDone));
+    EXPECT_EQ(ReadBytes(again), "<p>&#10003; &#322; &#10003; " + PlatformBytes(kPlusMinus) + " &#257;</p>");
+}
+
+// With the option ticked, references go into .htm and .html files only:
+// a style sheet and a help contents file keep the platform's bytes, and are
+// named; in an HTML file the script keeps them too.
+TEST_F(DecodeFileListTest, ReferencesOnlyInHtmlFiles)
+{
+    const std::string text = "<p>" + kCheck + "</p><script>s='" + kLSlash + "'</script>";
+    std::wstring html = File(L"page.html", text);
+    std::wstring htm = File(L"PAGE.HTM", "<p>" + kCheck + "</p>");
+    std::wstring css = File(L"style.css", "p:before{content:'" + kCheck + "'}");
+    std::wstring hhc = File(L"toc.hhc", "<param value=\"" + kCheck + "\">");
+    window_.ListPaths({html, htm, css, hhc});
+    window_.TickReferences(true);
+
+    EXPECT_THAT(Decode(window_),
+                ElementsAre(Replaced({html + L" (1: U+0142)", css + L" (1: U+2713)", hhc + L" (1: U+2713)"}), kDone));
+    EXPECT_EQ(ReadBytes(html), "<p>&#10003;</p><script>s='" + PlatformBytes(kLSlash) + "'</script>");
+    EXPECT_EQ(ReadBytes(htm), "<p>&#10003;</p>");
+    EXPECT_EQ(ReadBytes(css), PlatformBytes("p:before{content:'" + kCheck + "'}"));
+    EXPECT_EQ(ReadBytes(hhc), PlatformBytes("<param value=\"" + kCheck + "\">"));
+}
+
+TEST_F(DecodeFileListTest, AtMostThirtyFilesWithReplacementsAreNamed)
+{
+    std::vector<std::wstring> paths;
+    std::vector<std::wstring> lines;
+    for (int k = 0; k < 32; ++k) {
+        paths.push_back(File((L"page" + std::to_wstring(k) + L".htm").c_str(), "<p>" + kAlef + "</p>"));
+        if (k < 30)
+            lines.push_back(paths.back() + L" (1: U+05D0)");
+    }
+    window_.ListPaths(paths);
+    EXPECT_THAT(Decode(window_), ElementsAre(Replaced(lines, 2), kDone));
 }
 
 // Runs only inside a fault that run_with_fault.sh makes; it fails when the
@@ -321,7 +410,7 @@ TEST_F(DecodeFileListTest, BoxIsOwnedAndSetsTheOtherWindowsAside)
             seen.hiddenEnabled = IsWindowEnabled(hidden);
             seen.topmostOnTop = (GetWindowLongPtrW(topmost, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         });
-        DecodeFileList(window_.List(), window_.CharsetCheckBox());
+        DecodeFileList(window_.List(), window_.CharsetCheckBox(), window_.ReferencesCheckBox());
         boxes = reader.Boxes();
     }
     ASSERT_EQ(boxes.size(), 1u);

@@ -106,6 +106,124 @@ INSTANTIATE_TEST_SUITE_P(
                              "\x83\x63harset=utf-8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// With references (an HTML file, the option ticked): what the file holds
+// afterwards, and how many characters were still replaced.
+struct ReferenceCase {
+    const char* name;
+    UINT codePage;
+    std::string before;
+    std::string after;
+    int replaced;
+    bool removeCharset = false;
+};
+
+void PrintTo(const ReferenceCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class TranscodeReferencesTest : public testing::TestWithParam<ReferenceCase> {};
+
+TEST_P(TranscodeReferencesTest, WritesReferencesOutsideScriptAndStyle)
+{
+    const ReferenceCase& c = GetParam();
+    if (GetACP() != c.codePage)
+        GTEST_SKIP() << "needs code page " << c.codePage;
+    TempFolder folder;
+    std::wstring path = folder.Join(L"page.html");
+    WriteBytes(path, c.before);
+    ReplacedCharacters replaced;
+    EXPECT_STREQ(Name(TranscodeFile(path.c_str(), c.removeCharset, nullptr, true, &replaced)), "Converted");
+    EXPECT_EQ(ReadBytes(path), c.after);
+    EXPECT_EQ(replaced.count, c.replaced);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TranscodeReferencesTest,
+    testing::Values(
+        ReferenceCase{"ArrowInText", 1252, "<p>a \xE2\x86\x92 b</p>", "<p>a &#8594; b</p>", 0},
+        ReferenceCase{"AttributeValue", 1252, "<img alt=\"\xE2\x88\x9E \xC5\x82\">", "<img alt=\"&#8734; &#322;\">", 0},
+        ReferenceCase{"Title", 1252, "<title>\xE2\x9C\x93 caf\xC3\xA9</title>", "<title>&#10003; caf\xE9</title>", 0},
+        ReferenceCase{"ScriptKeepsThePlatformsBytes", 1252, "<script>a=\"\xE2\x86\x92\";</script><p>\xE2\x86\x92</p>",
+                      "<script>a=\"?\";</script><p>&#8594;</p>", 1},
+        ReferenceCase{"UpperCaseScriptWithType", 1252,
+                      "<SCRIPT type=\"text/javascript\">x=\"\xC5\x82\"</SCRIPT>\xC5\x82",
+                      "<SCRIPT type=\"text/javascript\">x=\"l\"</SCRIPT>&#322;", 1},
+        ReferenceCase{"ScriptsIsNoScriptTag", 1252, "<scripts>\xC5\x82</scripts>", "<scripts>&#322;</scripts>", 0},
+        ReferenceCase{"ScriptWithoutEndTag", 1252, "<p>\xE2\x86\x92</p><script>\xC5\x82\xE2\x86\x92",
+                      "<p>&#8594;</p><script>l?", 2},
+        ReferenceCase{"StyleEndTagWithSpace", 1252, "<style>p:before{content:\"\xE2\x86\x92\"}</style >\xE2\x86\x92",
+                      "<style>p:before{content:\"?\"}</style >&#8594;", 1},
+        ReferenceCase{"SupplementaryIsOneReference", 1252, "a\xF0\x9F\x98\x80z", "a&#128512;z", 0},
+        ReferenceCase{"BestFitLetters", 1252, "\xC4\x80\xE2\x88\x9E\xC5\x82", "&#256;&#8734;&#322;", 0},
+        ReferenceCase{"InnerByteOrderMark", 1252,
+                      "a\xEF\xBB\xBF"
+                      "b",
+                      "a&#65279;b", 0},
+        ReferenceCase{"RealQuestionMarkKept", 1252, "?\xC3\xA9?", "?\xE9?", 0},
+        ReferenceCase{"LeadingByteOrderMarkDroppedAndCharsetCut", 1252,
+                      "\xEF\xBB\xBF<meta charset=\"utf-8\"><p>\xE2\x86\x92</p>", "<meta \"><p>&#8594;</p>", 0, true},
+        ReferenceCase{"YenBestFitUnder932", 932,
+                      "\xC2\xA5"
+                      "100",
+                      "&#165;100", 0},
+        ReferenceCase{"WaveDashUnder932", 932, "\xE3\x80\x9C\xEF\xBD\x9E", "&#12316;\x81\x60", 0},
+        ReferenceCase{"ArrowAndInfinityExactUnder932", 932, "\xE2\x86\x92\xE2\x88\x9E", "\x81\xA8\x81\x87", 0},
+        ReferenceCase{"ScriptUnder932", 932, "<script>\"\xC2\xA5\"</script>\xC5\x82", "<script>\"\\\"</script>&#322;",
+                      1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file whose converted bytes are its bytes is not opened for writing: its
+// timestamps stay, and a file no one may write to still counts as converted.
+TEST(TranscodeFileUnchanged, AsciiFileIsNotRewritten)
+{
+    TempFolder folder;
+    const std::string page = "<html><meta charset=us-ascii><p>plain &amp; simple</p></html>\r\n";
+    struct Case {
+        const char* name;
+        std::string before;
+        bool removeCharset;
+        bool references;
+        bool rewritten;
+    } cases[] = {
+        {"ascii", page, false, false, false},
+        {"ascii with references", page, false, true, false},
+        {"ascii, no declaration to cut", page, true, false, false},
+        {"declaration cut", "<meta charset=utf-8>" + page, true, false, true},
+        {"byte-order mark dropped", "\xEF\xBB\xBF" + page, false, false, true},
+        {"accented letter", page + "caf\xC3\xA9", false, false, true},
+    };
+    const FILETIME old = {0x2A8A0000, 0x01C0E6B0}; // spring 2001
+    for (const Case& c : cases) {
+        std::wstring path = folder.Join(L"page.htm");
+        WriteBytes(path, c.before);
+        {
+            UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(file && SetFileTime(file.Get(), &old, &old, &old));
+        }
+        EXPECT_STREQ(Name(TranscodeFile(path.c_str(), c.removeCharset, nullptr, c.references)), "Converted") << c.name;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+        bool timeKept = CompareFileTime(&data.ftLastWriteTime, &old) == 0;
+        EXPECT_EQ(!timeKept, c.rewritten) << c.name;
+        if (!c.rewritten)
+            EXPECT_EQ(ReadBytes(path), c.before) << c.name;
+    }
+
+    // Held open by a reader that lets no one write: an unchanged file needs
+    // no writing, so it is still Converted.
+    std::wstring held = folder.Join(L"held.htm");
+    WriteBytes(held, page);
+    UniqueFile reader(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_STREQ(Name(TranscodeFile(held.c_str(), false)), "Converted");
+    WriteBytes(folder.Join(L"other.htm"), page + "\xC3\xA9");
+    UniqueFile otherReader(CreateFileW(folder.Join(L"other.htm").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    EXPECT_STREQ(Name(TranscodeFile(folder.Join(L"other.htm").c_str(), false)), "WriteFailed")
+        << "a file that does change needs the write the reader refuses";
+}
+
 // Larger than one piece of the rewrite: characters straddle the pieces'
 // edges, and the file must come out as one conversion of the whole text.
 TEST(TranscodeFileLarge, ComesOutAsTheWholeConversion)

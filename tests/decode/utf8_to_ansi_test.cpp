@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -162,37 +163,239 @@ TEST(Utf8ToAnsi, RandomTextsMatchThePlatform)
     }
 }
 
-// Pieces cut at any size, converted one after the other, give the bytes of
-// the whole conversion.
-TEST(Utf8ToAnsi, PiecesJoinToTheWholeConversion)
+// The valid and invalid sequences again, inside longer texts of ASCII and
+// two-byte letters at every alignment, so that the block paths meet them.
+TEST(Utf8ToAnsi, BlocksRefuseExactlyWhatThePlatformRefuses)
 {
-    std::string text;
-    for (int k = 0; k < 3000; ++k)
-        text += "ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80<p>\xC4\x80";
-    ASSERT_EQ(CheckUtf8ForAnsi(text.data(), static_cast<int>(text.size())), AnsiCheck::Pieces);
-    for (int wanted : {1, 2, 3, 4, 5, 7, 16, 17, 4096, 65537}) {
-        std::string joined;
-        std::string piece(static_cast<size_t>(wanted) + 4, '\0');
-        for (int done = 0; done < static_cast<int>(text.size());) {
-            int whole = WholeCharactersIn(text.data() + done, static_cast<int>(text.size()) - done, wanted);
-            if (whole == 0) // a character longer than the piece: take it whole
-                whole = WholeCharactersIn(text.data() + done, static_cast<int>(text.size()) - done, 4);
-            ASSERT_GT(whole, 0);
-            int converted = ConvertUtf8PieceToAnsi(text.data() + done, whole, piece.data());
-            ASSERT_GE(converted, 0);
-            joined.append(piece.data(), static_cast<size_t>(converted));
-            done += whole;
+    const std::string around = "ab\xC3\xA9"
+                               "cdefgh\xC3\xBC"
+                               "ijklmnop\xC3\xB6qrstuvwxyz0123456789";
+    const int seconds[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xFF};
+    for (int b0 = 0x80; b0 <= 0xFF; ++b0)
+        for (int b1 : seconds)
+            for (size_t shift = 0; shift < 20; ++shift) {
+                std::string text = around.substr(0, shift) + static_cast<char>(b0) + static_cast<char>(b1) +
+                                   "\x80\x80" + around + around;
+                ASSERT_EQ(Fast(text), Platform(text)) << testing::PrintToString(text);
+            }
+}
+
+// What the platform makes of one code point, and whether that comes back
+// from the code page as the same character.
+struct PlatformCharacter {
+    std::string bytes;
+    bool exact;
+};
+
+PlatformCharacter AskPlatform(char32_t c)
+{
+    std::wstring units;
+    if (c < 0x10000) {
+        units += static_cast<wchar_t>(c);
+    } else {
+        units += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+        units += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+    char bytes[16];
+    int n = WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), bytes, sizeof bytes, nullptr,
+                                nullptr);
+    wchar_t back[16];
+    int m = MultiByteToWideChar(CP_ACP, 0, bytes, n, back, 16);
+    return {std::string(bytes, static_cast<size_t>(n)), std::wstring(back, static_cast<size_t>(m)) == units};
+}
+
+std::string Reference(char32_t c)
+{
+    return "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
+}
+
+std::string WithReferences(const std::string& text, ReplacedCharacters* replaced = nullptr)
+{
+    AnsiConversionState state;
+    state.references = true;
+    std::string outcome =
+        Outcome(ConvertUtf8ToAnsi(text.data(), static_cast<int>(text.size()), GetProcessHeap(), &state));
+    if (replaced)
+        *replaced = state.replaced;
+    return outcome;
+}
+
+// Every character of the Basic Multilingual Plane and a sample beyond it:
+// with references, the exact ones keep the platform's bytes and every other
+// one becomes its reference; without, each inexact one is counted as
+// replaced, the first five distinct ones named in order.
+TEST(Utf8ToAnsi, ExactlyTheInexactCharactersBecomeReferences)
+{
+    std::string all;
+    std::string expected;
+    std::vector<char32_t> inexact;
+    auto add = [&](char32_t c) {
+        PlatformCharacter platform = AskPlatform(c);
+        all += Utf8(c);
+        expected += platform.exact ? platform.bytes : Reference(c);
+        if (!platform.exact)
+            inexact.push_back(c);
+    };
+    for (char32_t c = 0; c < 0x10000; ++c)
+        if (c < 0xD800 || c > 0xDFFF)
+            add(c);
+    for (char32_t c = 0x10000; c <= 0x10FFFF; c += 0x1001)
+        add(c);
+    add(0x1F600);
+    add(0x10FFFF);
+    ASSERT_GT(inexact.size(), 5u);
+
+    ReplacedCharacters replaced;
+    EXPECT_TRUE(WithReferences(all, &replaced) == "converted:" + expected);
+    EXPECT_EQ(replaced.count, 0) << "a reference replaces nothing";
+
+    AnsiConversionState state;
+    AnsiConversion plain = ConvertUtf8ToAnsi(all.data(), static_cast<int>(all.size()), GetProcessHeap(), &state);
+    ASSERT_EQ(Outcome(plain), Platform(all));
+    EXPECT_EQ(state.replaced.count, static_cast<int>(inexact.size()));
+    ASSERT_EQ(state.replaced.distinct, 5);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(state.replaced.first[k], inexact[static_cast<size_t>(k)]) << k;
+    EXPECT_TRUE(state.replaced.more);
+}
+
+TEST(Utf8ToAnsi, ReplacedCharactersAreCountedEachTimeAndNamedOnce)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "needs code page 1252";
+    // U+2192 (?), U+0142 (l), U+221E (8), U+2192 again, a real '?', U+0100 (A).
+    const std::string text = "\xE2\x86\x92 \xC5\x82 \xE2\x88\x9E \xE2\x86\x92 ? \xC4\x80";
+    AnsiConversionState state;
+    EXPECT_EQ(Outcome(ConvertUtf8ToAnsi(text.data(), static_cast<int>(text.size()), GetProcessHeap(), &state)),
+              "converted:? l 8 ? ? A");
+    EXPECT_EQ(state.replaced.count, 5);
+    ASSERT_EQ(state.replaced.distinct, 4);
+    EXPECT_EQ(state.replaced.first[0], U'\x2192');
+    EXPECT_EQ(state.replaced.first[1], U'\x0142');
+    EXPECT_EQ(state.replaced.first[2], U'\x221E');
+    EXPECT_EQ(state.replaced.first[3], U'\x0100');
+    EXPECT_FALSE(state.replaced.more);
+}
+
+// A model of the references written into an HTML text, built on the
+// platform alone: the text as UTF-16, each character asked of the code page
+// on its own, script and style content found by looking at the UTF-16 text.
+std::string ModelWithReferences(const std::string& text)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    auto lowerAt = [&](size_t k, size_t count) {
+        std::wstring part = wide.substr(k, count);
+        for (wchar_t& ch : part)
+            if (ch >= L'A' && ch <= L'Z')
+                ch = static_cast<wchar_t>(ch - L'A' + L'a');
+        return part;
+    };
+    auto startsElement = [&](size_t k, const std::wstring& tag) {
+        if (lowerAt(k, tag.size()) != tag || k + tag.size() >= wide.size())
+            return false;
+        return std::wstring(L" \t\n\r\f>/").find(wide[k + tag.size()]) != std::wstring::npos;
+    };
+    std::string out;
+    std::wstring inside; // the end tag awaited, empty outside script and style
+    for (size_t k = 0; k < wide.size(); ++k) {
+        if (wide[k] == L'<') {
+            if (inside.empty() && startsElement(k, L"<script"))
+                inside = L"</script";
+            else if (inside.empty() && startsElement(k, L"<style"))
+                inside = L"</style";
+            else if (!inside.empty() && lowerAt(k, inside.size()) == inside)
+                inside.clear();
         }
-        EXPECT_EQ("converted:" + joined, Platform(text)) << "pieces of " << wanted;
+        char32_t c = wide[k];
+        if (c >= 0xD800 && c <= 0xDBFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++k] - 0xDC00);
+        PlatformCharacter platform = AskPlatform(c);
+        out += platform.exact || !inside.empty() ? platform.bytes : Reference(c);
+    }
+    return out;
+}
+
+// Random HTML texts, converted in pieces of many sizes with references: the
+// pieces join to the model's text, wherever a piece's edge falls (inside a
+// tag, a character, an element).
+TEST(Utf8ToAnsi, PiecesWithReferencesMatchTheModel)
+{
+    const std::string pieces[] = {"a",
+                                  "<p title=\"x\">0123456789abcdef</p>\r\n",
+                                  "\xC3\xA9",
+                                  "\xE2\x86\x92",
+                                  "\xC4\x80",
+                                  "\xE4\xB8\xAD",
+                                  "\xF0\x9F\x98\x80",
+                                  "<script>",
+                                  "<SCRIPT type=\"text/javascript\">",
+                                  "</script>",
+                                  "</ScRiPt\n>",
+                                  "<style>",
+                                  "</style >",
+                                  "<scripts>",
+                                  "<stylesheet>",
+                                  "<",
+                                  "</",
+                                  "<script/>",
+                                  "\xEF\xBB\xBF",
+                                  std::string(1, '\0'),
+                                  "0123456789abcdef0123456789abcdef"};
+    std::mt19937 random(712);
+    for (int round = 0; round < 1500; ++round) {
+        std::string text;
+        int count = static_cast<int>(random() % 40);
+        for (int k = 0; k < count; ++k)
+            text += pieces[random() % std::size(pieces)];
+        std::string expected = "converted:" + ModelWithReferences(text);
+        ASSERT_EQ(WithReferences(text), expected) << testing::PrintToString(text);
+        for (int room : {kAnsiPieceSlack + 1, kAnsiPieceSlack + 2, kAnsiPieceSlack + 7, kAnsiPieceSlack + 40}) {
+            AnsiConversionState state;
+            state.references = true;
+            std::string joined;
+            std::string piece(static_cast<size_t>(room), '\0');
+            for (int done = 0; done < static_cast<int>(text.size());) {
+                int before = done;
+                int converted = ConvertUtf8PieceToAnsi(state, text.data(), static_cast<int>(text.size()), &done,
+                                                       piece.data(), room);
+                ASSERT_GE(converted, 0);
+                ASSERT_GT(done, before);
+                joined.append(piece.data(), static_cast<size_t>(converted));
+            }
+            ASSERT_EQ("converted:" + joined, expected) << "room " << room << ": " << testing::PrintToString(text);
+        }
     }
 }
 
-TEST(Utf8ToAnsi, CheckRefusesWhatTheConversionRefuses)
+// Pieces without references give the bytes of the platform's conversion of
+// the whole text.
+TEST(Utf8ToAnsi, PiecesJoinToThePlatformsConversion)
 {
-    EXPECT_EQ(CheckUtf8ForAnsi("caf\xE9", 4), AnsiCheck::NotUtf8);
-    EXPECT_EQ(CheckUtf8ForAnsi("ab\xC3", 3), AnsiCheck::NotUtf8);
-    EXPECT_EQ(CheckUtf8ForAnsi("", 0), AnsiCheck::Pieces);
-    EXPECT_EQ(CheckUtf8ForAnsi("caf\xC3\xA9", 5), AnsiCheck::Pieces);
+    std::string text;
+    for (int k = 0; k < 3000; ++k)
+        text += "ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80<p>\xC4\x80\xE2\x86\x92 0123456789abcdef\xC3\xBC\xC3\xB6";
+    for (int room : {kAnsiPieceSlack + 1, kAnsiPieceSlack + 3, 4096, 65537}) {
+        AnsiConversionState state;
+        std::string joined;
+        std::string piece(static_cast<size_t>(room), '\0');
+        for (int done = 0; done < static_cast<int>(text.size());) {
+            int converted =
+                ConvertUtf8PieceToAnsi(state, text.data(), static_cast<int>(text.size()), &done, piece.data(), room);
+            ASSERT_GE(converted, 0);
+            joined.append(piece.data(), static_cast<size_t>(converted));
+        }
+        EXPECT_EQ("converted:" + joined, Platform(text)) << "room " << room;
+    }
+}
+
+TEST(Utf8ToAnsi, IsUtf8RefusesWhatTheConversionRefuses)
+{
+    EXPECT_FALSE(IsUtf8("caf\xE9", 4));
+    EXPECT_FALSE(IsUtf8("ab\xC3", 3));
+    EXPECT_TRUE(IsUtf8("", 0));
+    EXPECT_TRUE(IsUtf8("caf\xC3\xA9", 5));
 }
 
 TEST(Utf8ToAnsi, AFullHeapIsOutOfMemory)
