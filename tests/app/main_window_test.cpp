@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -136,7 +137,7 @@ TEST_F(MainWindowMessages, TipRequestsAreAnsweredWithTheControlsText)
         }
         previous = info.lpszText;
     }
-    EXPECT_EQ(std::wstring(previous), cases[4].text);
+    EXPECT_EQ(std::wstring(previous), std::end(cases)[-1].text);
 }
 
 TEST_F(MainWindowMessages, OtherNotificationsAreLeftAlone)
