@@ -70,6 +70,7 @@ cleanup() {
     rm -f "$output"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
 
 # mount_full_drive [OPTIONS]: a 64 KiB tmpfs under the build folder (with
 # further mount options), linked as a free
