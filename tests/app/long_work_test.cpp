@@ -198,8 +198,8 @@ protected:
     std::vector<CorpusFile> files_;
 };
 
-const ControlNumber kCommandControls[] = {kListBoxControl, kClearButtonControl, kDecodeButtonControl,
-                                          kFilterCheckBoxControl, kCharsetCheckBoxControl};
+const ControlNumber kCommandControls[] = {kListBoxControl,        kClearButtonControl,     kDecodeButtonControl,
+                                          kFilterCheckBoxControl, kCharsetCheckBoxControl, kReferencesCheckBoxControl};
 
 TEST_F(LongWork, DecodeRunAnswersThroughoutShowsProgressAndGivesTheWindowBack)
 {
